@@ -1,0 +1,8 @@
+// Umbrella header: everything an embedding program needs.
+#pragma once
+
+#include "AliCloudWrapper/CZeError.h"
+#include "AliCloudWrapper/EvEvent.h"
+#include "AliCloudWrapper/JsonValue.h"
+#include "AliCloudWrapper/TKLibCurl.h"
+#include "AliCloudWrapper/TKPlatformInfo.h"

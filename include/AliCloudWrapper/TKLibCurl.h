@@ -1,0 +1,67 @@
+// The HTTP client behind every request: one libcurl easy handle per object,
+// created on first use and kept, so the requests of one connection share one
+// kept-alive TLS connection and load the CA store once. libcurl's own types stay
+// in the implementation.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace AliCloudWrapper {
+
+class TKLibCurl {
+ public:
+  // Request types of TKLibCurlSendHttpReq.
+  static constexpr int REQ_GET = 0;
+  static constexpr int REQ_POST = 1;
+  static constexpr int REQ_PUT = 2;
+  static constexpr int REQ_DEFAULT = 6;
+
+  TKLibCurl();
+  ~TKLibCurl();
+  TKLibCurl(const TKLibCurl&) = delete;
+  TKLibCurl& operator=(const TKLibCurl&) = delete;
+
+  // Makes the object usable (global libcurl initialisation once per process,
+  // the easy handle and its fixed options). The arguments are accepted for the
+  // host interface and not used. True when usable.
+  bool TKLibCurlInit(const char* pszUnused = nullptr, bool bUnused1 = false, bool bUnused2 = false,
+                     void* pUnusedCallback = nullptr);
+
+  // Performs one request; true only for a 2xx answer. The body of every answer,
+  // error statuses included, is kept for GetHttpResponse.
+  bool TKLibCurlSendHttpReq(int nReqType, const char* pszUrl, const char* pBody = nullptr,
+                            size_t nBodyLength = 0, bool bFlag = true,
+                            const char* pszExtra = nullptr);
+
+  // The body of the last answer as a NUL-terminated text, or null when there is none.
+  const char* GetHttpResponse(size_t& nLength, bool bUnused = false) const;
+
+  // Sets an integer libcurl option on this handle; it persists for later requests.
+  bool TKLibCurlSetAdditionalOptionsIntValue(int nOption, const int& nValue);
+
+  // Extra request headers ("Name: value") for the following requests.
+  void TKLibCurlSetHeaders(const std::vector<std::string>& vecHeaders);
+  // Overrides the settings' connect time-out for this handle (milliseconds; 0 restores).
+  void TKLibCurlSetConnectTimeoutMs(long nMilliseconds);
+  // Never use a proxy for this handle (the metadata service is link-local).
+  void TKLibCurlSetNoProxy(bool bNoProxy);
+
+  // HTTP status of the last answer, 0 when none arrived.
+  long GetLastHttpStatus() const;
+  // libcurl's description of the last transport failure; empty when there was none.
+  std::string GetLastTransportError() const;
+
+  // Percent-encoding exactly as libcurl escapes: the RFC 3986 unreserved set
+  // (letters, digits, "-", ".", "_", "~") is kept, every other byte becomes
+  // "%XX" in upper case. Needs no handle. out is empty when in is empty.
+  static bool TKLibCurlUrlEscape(const std::string& in, std::string& out);
+
+ private:
+  struct SImpl;
+  std::unique_ptr<SImpl> m_pImpl;
+};
+
+}  // namespace AliCloudWrapper
