@@ -1,8 +1,10 @@
 // Umbrella header: everything an embedding program needs.
 #pragma once
 
+#include "AliCloudWrapper/CAliCloudParser.h"
 #include "AliCloudWrapper/CZeError.h"
 #include "AliCloudWrapper/EvEvent.h"
 #include "AliCloudWrapper/JsonValue.h"
+#include "AliCloudWrapper/SAliCloudErrorResponse.h"
 #include "AliCloudWrapper/TKLibCurl.h"
 #include "AliCloudWrapper/TKPlatformInfo.h"

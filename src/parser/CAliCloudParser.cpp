@@ -1,0 +1,100 @@
+// The parser's non-template operations, the error response converter, and the
+// template instantiations for the error response.
+#include "AliCloudWrapper/CAliCloudParser.h"
+
+#include <stdexcept>
+
+#include "host/TkJson.h"
+#include "parser/CAliCloudParserImpl.h"
+
+namespace AliCloudWrapper {
+
+bool CAliCloudParser::GetNestedList(const mObject& obj, const std::string& outerKey,
+                                    const std::string& innerKey, mArray& out) const {
+  try {
+    mObject inner;
+    if (!TkJson::FindObjectValue(obj, outerKey, inner)) {
+      DebugLvl(__PRETTY_FUNCTION__, 2, "[%s] not found in response.", outerKey.c_str());
+      return false;
+    }
+    if (TkJson::FindArrayValue(inner, innerKey, out)) return true;
+    DebugLvl(__PRETTY_FUNCTION__, 2, "[%s] not found in response.", innerKey.c_str());
+    return false;
+  } catch (const std::runtime_error& e) {
+    Error(__PRETTY_FUNCTION__, "Exception parsing json list [%s] : \n[%s]", innerKey.c_str(),
+          e.what());
+    return false;
+  }
+}
+
+bool CAliCloudParser::GetNestedList(const std::string& json, const std::string& outerKey,
+                                    const std::string& innerKey, mArray& out) const {
+  mObject obj;
+  try {
+    if (!TkJson::Unserialize(json, obj)) return false;
+  } catch (const std::runtime_error& e) {
+    Error(__PRETTY_FUNCTION__, "Exception parsing json list [%s] from json [%s] : \n[%s]",
+          innerKey.c_str(), json.c_str(), e.what());
+    return false;
+  }
+  // The object form logs its own failures.
+  return GetNestedList(obj, outerKey, innerKey, out);
+}
+
+bool CAliCloudParser::ParseIdResponse(const std::string& json, const std::string& key,
+                                      std::string& out) const {
+  try {
+    mObject obj;
+    if (!TkJson::Unserialize(json, obj)) return false;
+    out = TkJson::GetStringValue(obj, key);
+    return true;
+  } catch (const std::runtime_error& e) {
+    Error(__PRETTY_FUNCTION__, "Exception parsing json [%s] : \n[%s]", json.c_str(), e.what());
+    return false;
+  }
+}
+
+bool CAliCloudParser::ParseIntFromResponse(const std::string& json, const std::string& key,
+                                           int& out) const {
+  try {
+    mObject obj;
+    if (!TkJson::Unserialize(json, obj)) {
+      Error(__PRETTY_FUNCTION__, "Failed to unserialize JSON [%s].", json.c_str());
+      return false;
+    }
+    out = TkJson::GetIntValue(obj, key);
+    return true;
+  } catch (const std::runtime_error& e) {
+    Error(__PRETTY_FUNCTION__, "Exception serializing json object - [%s].", e.what());
+    return false;
+  }
+}
+
+bool CAliCloudParser::ConvertStringListInJSON(const mObject& obj, const std::string& key,
+                                              std::vector<std::string>& out) const {
+  mArray arr;
+  if (!TkJson::FindArrayValue(obj, key, arr)) return false;
+  (void)ConvertJSONStringArray(arr, out);
+  return true;
+}
+
+bool CAliCloudParser::ConvertJSONStringArray(const mArray& arr,
+                                             std::vector<std::string>& out) const {
+  for (const mValue& element : arr) {
+    if (element.type() == json_spirit::str_type) out.push_back(element.get_str());
+  }
+  return true;
+}
+
+bool CAliCloudParser::Convert(const mObject& obj, SAliCloudErrorResponse& out) const {
+  out.SetErrorCode(TkJson::GetStringValue(obj, "Code"));
+  out.SetErrorMsg(TkJson::GetStringValue(obj, "Message"));
+  return true;
+}
+
+// The error response is parsed as a whole document only (connection core and the
+// operations that react to particular service codes).
+template bool CAliCloudParser::ParseObject<SAliCloudErrorResponse>(const std::string&,
+                                                                  SAliCloudErrorResponse&) const;
+
+}  // namespace AliCloudWrapper
