@@ -3,6 +3,7 @@
 
 #include "AliCloudWrapper/AliCloudConstants.h"
 #include "AliCloudWrapper/CAliCloudParser.h"
+#include "AliCloudWrapper/CAliCloudStorage.h"
 #include "AliCloudWrapper/CZeError.h"
 #include "AliCloudWrapper/EvEvent.h"
 #include "AliCloudWrapper/JsonValue.h"
