@@ -1,0 +1,360 @@
+// The HTTP client over libcurl (OpenSSL flavour).
+//
+// One easy handle per object, made at the first request and kept: libcurl keeps
+// the connection of the previous transfer alive in the handle's cache, so the
+// requests of one connection share one TCP connection and one TLS session, and
+// the CA store is read once per handle instead of once per request.
+#include "AliCloudWrapper/TKLibCurl.h"
+
+#include <curl/curl.h>
+
+#include <array>
+#include <climits>
+#include <cstring>
+#include <mutex>
+
+#include "AliCloudWrapper/EvEvent.h"
+#include "AliCloudWrapper/TKPlatformInfo.h"
+
+#ifndef ACW_VERSION
+#define ACW_VERSION "0.0.0"
+#endif
+
+namespace AliCloudWrapper {
+namespace {
+
+// Settings of section "VirtualServer" read when the handle is made.
+const char* const KEY_CA_BUNDLE = "AliCloudCABundle";
+const char* const KEY_CONNECT_TO = "AliCloudConnectTo";
+const char* const KEY_CONNECT_TIMEOUT = "nAliCloudConnectTimeOutInSec";
+const char* const KEY_LOW_SPEED_TIMEOUT = "nAliCloudLowSpeedTimeOutInSec";
+constexpr long DEFAULT_CONNECT_TIMEOUT_SEC = 30;
+constexpr long DEFAULT_LOW_SPEED_TIMEOUT_SEC = 120;
+
+const char* const USER_AGENT = "AliCloudWrapper/" ACW_VERSION;
+
+struct SEasyDeleter {
+  void operator()(CURL* p) const { curl_easy_cleanup(p); }
+};
+struct SSlistDeleter {
+  void operator()(curl_slist* p) const { curl_slist_free_all(p); }
+};
+using EasyPtr = std::unique_ptr<CURL, SEasyDeleter>;
+using SlistPtr = std::unique_ptr<curl_slist, SSlistDeleter>;
+
+// curl_global_init is not thread-safe and must run once before any handle is
+// made; never from a static initialiser (the host may load us before it is ready).
+bool GlobalInit() {
+  static std::once_flag s_once;
+  static CURLcode s_result = CURLE_FAILED_INIT;
+  std::call_once(s_once, [] { s_result = curl_global_init(CURL_GLOBAL_DEFAULT); });
+  return s_result == CURLE_OK;
+}
+
+// Unreserved characters of RFC 3986 stay as they are; libcurl's curl_easy_escape
+// keeps exactly these. The table is built once at compile time.
+struct SEscapeTable {
+  std::array<bool, 256> bKeep{};
+  constexpr SEscapeTable() {
+    for (int c = 0; c < 256; ++c) {
+      bKeep[c] = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                 c == '-' || c == '.' || c == '_' || c == '~';
+    }
+  }
+};
+constexpr SEscapeTable ESCAPE_TABLE;
+constexpr char HEX_DIGITS[] = "0123456789ABCDEF";
+
+std::string Trim(const std::string& str) {
+  const size_t nBegin = str.find_first_not_of(" \t");
+  if (nBegin == std::string::npos) return std::string();
+  const size_t nEnd = str.find_last_not_of(" \t");
+  return str.substr(nBegin, nEnd - nBegin + 1);
+}
+
+// A settings number in seconds as a libcurl long; absent or 0 keeps the default,
+// so no setting can switch the bound off and let a request hang for ever.
+long ReadSeconds(const TKPlatformInfo& sSettings, const char* pszKey, long nDefault) {
+  uint64_t nValue = 0;
+  if (!sSettings.getNumber(TKPlatformInfo::SECTION, pszKey, &nValue) || nValue == 0) return nDefault;
+  return nValue > static_cast<uint64_t>(LONG_MAX) ? LONG_MAX : static_cast<long>(nValue);
+}
+
+size_t WriteBody(char* pData, size_t nSize, size_t nCount, void* pUser) {
+  auto* pBody = static_cast<std::string*>(pUser);
+  const size_t nBytes = nSize * nCount;
+  pBody->append(pData, nBytes);
+  return nBytes;
+}
+
+}  // namespace
+
+struct TKLibCurl::SImpl {
+  EasyPtr pEasy;
+  SlistPtr pConnectTo;  // must outlive every transfer of pEasy
+  SlistPtr pHeaders;
+  std::array<char, CURL_ERROR_SIZE> szErrorBuffer{};
+  std::string strBody;
+  bool bHaveResponse = false;
+  long nLastStatus = 0;
+  std::string strLastError;
+  long nConnectTimeoutSec = DEFAULT_CONNECT_TIMEOUT_SEC;
+  long nConnectTimeoutMs = 0;  // per-handle override; 0 uses nConnectTimeoutSec
+  bool bNoProxy = false;
+  EvEvent sEvent;
+
+  bool MakeHandle();
+  bool Fail(const char* pszWhat, CURLcode eCode);
+  bool ApplyConnectTimeout();
+  bool ApplyNoProxy();
+  bool ApplyMethod(int nReqType, const char* pBody, size_t nBodyLength, const char* pszContentType);
+  bool ApplyHeaders(int nReqType, const char* pszContentType);
+  SlistPtr pRequestHeaders;  // pHeaders plus the per-request Content-Type
+};
+
+// Records why an option could not be set; the handle stays unusable for this request.
+bool TKLibCurl::SImpl::Fail(const char* pszWhat, CURLcode eCode) {
+  strLastError = std::string(pszWhat) + ": " + curl_easy_strerror(eCode);
+  sEvent.DebugLvl(__PRETTY_FUNCTION__, 2, "HTTP client setup failed [%s].", strLastError.c_str());
+  return false;
+}
+
+#define ACW_SETOPT(opt, value)                                              \
+  do {                                                                      \
+    const CURLcode eSetCode = curl_easy_setopt(pEasy.get(), opt, value);    \
+    if (eSetCode != CURLE_OK) return Fail(#opt, eSetCode);                  \
+  } while (0)
+
+// Makes the easy handle with the options every request of it keeps: the fixed
+// security options and the settings read once here.
+bool TKLibCurl::SImpl::MakeHandle() {
+  if (!GlobalInit()) {
+    strLastError = "curl_global_init failed";
+    return false;
+  }
+  EasyPtr pNew(curl_easy_init());
+  if (!pNew) {
+    strLastError = "curl_easy_init failed";
+    return false;
+  }
+  pEasy = std::move(pNew);
+
+  const TKPlatformInfo sSettings;
+  std::string strCaBundle;
+  std::string strConnectTo;
+  sSettings.getString(TKPlatformInfo::SECTION, KEY_CA_BUNDLE, &strCaBundle);
+  sSettings.getString(TKPlatformInfo::SECTION, KEY_CONNECT_TO, &strConnectTo);
+  nConnectTimeoutSec = ReadSeconds(sSettings, KEY_CONNECT_TIMEOUT, DEFAULT_CONNECT_TIMEOUT_SEC);
+  const long nLowSpeedSec =
+      ReadSeconds(sSettings, KEY_LOW_SPEED_TIMEOUT, DEFAULT_LOW_SPEED_TIMEOUT_SEC);
+
+  ACW_SETOPT(CURLOPT_ERRORBUFFER, szErrorBuffer.data());
+  ACW_SETOPT(CURLOPT_NOSIGNAL, 1L);
+  ACW_SETOPT(CURLOPT_SSL_VERIFYPEER, 1L);
+  ACW_SETOPT(CURLOPT_SSL_VERIFYHOST, 2L);
+  ACW_SETOPT(CURLOPT_PROTOCOLS_STR, "http,https");
+  ACW_SETOPT(CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+  ACW_SETOPT(CURLOPT_USERAGENT, USER_AGENT);
+  ACW_SETOPT(CURLOPT_WRITEFUNCTION, &WriteBody);
+  ACW_SETOPT(CURLOPT_WRITEDATA, &strBody);
+  ACW_SETOPT(CURLOPT_TCP_KEEPALIVE, 1L);
+  // A transfer that moves less than one byte per second for this long is
+  // abandoned: a stalled server never blocks the caller for ever.
+  ACW_SETOPT(CURLOPT_LOW_SPEED_LIMIT, 1L);
+  ACW_SETOPT(CURLOPT_LOW_SPEED_TIME, nLowSpeedSec);
+  if (!strCaBundle.empty()) ACW_SETOPT(CURLOPT_CAINFO, strCaBundle.c_str());
+
+  // Entries "HOST:PORT:CONNECT-TO-HOST:CONNECT-TO-PORT", comma-separated; the
+  // URL keeps the real host name, so TLS still verifies the service's name.
+  size_t nStart = 0;
+  while (nStart <= strConnectTo.size()) {
+    size_t nComma = strConnectTo.find(',', nStart);
+    if (nComma == std::string::npos) nComma = strConnectTo.size();
+    const std::string strEntry = Trim(strConnectTo.substr(nStart, nComma - nStart));
+    if (!strEntry.empty()) {
+      curl_slist* pAppended = curl_slist_append(pConnectTo.get(), strEntry.c_str());
+      if (pAppended == nullptr) return Fail("CURLOPT_CONNECT_TO", CURLE_OUT_OF_MEMORY);
+      pConnectTo.release();
+      pConnectTo.reset(pAppended);
+    }
+    nStart = nComma + 1;
+  }
+  if (pConnectTo) ACW_SETOPT(CURLOPT_CONNECT_TO, pConnectTo.get());
+  sEvent.DebugLvl(__PRETTY_FUNCTION__, 3,
+                  "HTTP client ready: CA bundle [%s], connect-to [%s], connect time-out [%ld] s, "
+                  "low-speed time-out [%ld] s.",
+                  strCaBundle.c_str(), strConnectTo.c_str(), nConnectTimeoutSec, nLowSpeedSec);
+  return ApplyConnectTimeout() && ApplyNoProxy();
+}
+
+// "*" bypasses every proxy; null returns to libcurl's environment-driven choice.
+bool TKLibCurl::SImpl::ApplyNoProxy() {
+  ACW_SETOPT(CURLOPT_NOPROXY, bNoProxy ? "*" : static_cast<const char*>(nullptr));
+  return true;
+}
+
+bool TKLibCurl::SImpl::ApplyConnectTimeout() {
+  if (nConnectTimeoutMs > 0) {
+    ACW_SETOPT(CURLOPT_CONNECTTIMEOUT_MS, nConnectTimeoutMs);
+    return true;
+  }
+  ACW_SETOPT(CURLOPT_CONNECTTIMEOUT_MS, 0L);  // clear a previous override
+  ACW_SETOPT(CURLOPT_CONNECTTIMEOUT, nConnectTimeoutSec);
+  return true;
+}
+
+// The handle is reused, so every request sets its method from scratch.
+bool TKLibCurl::SImpl::ApplyMethod(int nReqType, const char* pBody, size_t nBodyLength,
+                                   const char* pszContentType) {
+  ACW_SETOPT(CURLOPT_CUSTOMREQUEST, static_cast<const char*>(nullptr));
+  if (nReqType != REQ_POST && nReqType != REQ_PUT) {
+    ACW_SETOPT(CURLOPT_HTTPGET, 1L);
+    return ApplyHeaders(nReqType, pszContentType);
+  }
+  // POST and PUT send the body as given (possibly empty); the caller's buffer
+  // lives for the whole synchronous transfer, so libcurl need not copy it.
+  static const char s_szEmpty[] = "";
+  ACW_SETOPT(CURLOPT_POST, 1L);
+  ACW_SETOPT(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(pBody ? nBodyLength : 0));
+  ACW_SETOPT(CURLOPT_POSTFIELDS, pBody ? pBody : s_szEmpty);
+  if (nReqType == REQ_PUT) ACW_SETOPT(CURLOPT_CUSTOMREQUEST, "PUT");
+  return ApplyHeaders(nReqType, pszContentType);
+}
+
+bool TKLibCurl::SImpl::ApplyHeaders(int nReqType, const char* pszContentType) {
+  pRequestHeaders.reset();
+  const bool bWithBody = nReqType == REQ_POST || nReqType == REQ_PUT;
+  if (bWithBody && pszContentType != nullptr && *pszContentType != '\0') {
+    // The caller's headers first, then the body's type.
+    for (const curl_slist* p = pHeaders.get(); p != nullptr; p = p->next) {
+      curl_slist* pNew = curl_slist_append(pRequestHeaders.get(), p->data);
+      if (pNew == nullptr) return Fail("CURLOPT_HTTPHEADER", CURLE_OUT_OF_MEMORY);
+      pRequestHeaders.release();
+      pRequestHeaders.reset(pNew);
+    }
+    const std::string strType = std::string("Content-Type: ") + pszContentType;
+    curl_slist* pNew = curl_slist_append(pRequestHeaders.get(), strType.c_str());
+    if (pNew == nullptr) return Fail("CURLOPT_HTTPHEADER", CURLE_OUT_OF_MEMORY);
+    pRequestHeaders.release();
+    pRequestHeaders.reset(pNew);
+    ACW_SETOPT(CURLOPT_HTTPHEADER, pRequestHeaders.get());
+    return true;
+  }
+  ACW_SETOPT(CURLOPT_HTTPHEADER, pHeaders.get());
+  return true;
+}
+
+#undef ACW_SETOPT
+
+// The object is cheap until its first request: every request record carries one
+// and only uses its static escape.
+TKLibCurl::TKLibCurl() = default;
+TKLibCurl::~TKLibCurl() = default;
+
+bool TKLibCurl::TKLibCurlInit(const char*, bool, bool, void*) {
+  if (!m_pImpl) m_pImpl = std::make_unique<SImpl>();
+  if (m_pImpl->pEasy) return true;
+  if (m_pImpl->MakeHandle()) return true;
+  m_pImpl->pEasy.reset();  // a half-configured handle is never used; the next call retries
+  m_pImpl->pConnectTo.reset();
+  return false;
+}
+
+bool TKLibCurl::TKLibCurlSendHttpReq(int nReqType, const char* pszUrl, const char* pBody,
+                                     size_t nBodyLength, bool, const char* pszExtra) {
+  if (!TKLibCurlInit()) return false;
+  SImpl& s = *m_pImpl;
+  s.strBody.clear();
+  s.bHaveResponse = false;
+  s.nLastStatus = 0;
+  s.strLastError.clear();
+  s.szErrorBuffer[0] = '\0';
+  if (pszUrl == nullptr) {
+    s.strLastError = "no URL";
+    return false;
+  }
+  CURLcode eCode = curl_easy_setopt(s.pEasy.get(), CURLOPT_URL, pszUrl);
+  if (eCode != CURLE_OK) return s.Fail("CURLOPT_URL", eCode);
+  if (!s.ApplyMethod(nReqType, pBody, nBodyLength, pszExtra)) return false;
+
+  eCode = curl_easy_perform(s.pEasy.get());
+  if (eCode != CURLE_OK) {
+    // Nothing usable arrived (refused, timed out, stalled, cut off mid-body):
+    // a partial body is dropped so callers see "no answer", never half a document.
+    s.strBody.clear();
+    s.strLastError = s.szErrorBuffer[0] != '\0' ? s.szErrorBuffer.data() : curl_easy_strerror(eCode);
+    s.sEvent.DebugLvl(__PRETTY_FUNCTION__, 2, "HTTP transfer failed [%s].", s.strLastError.c_str());
+    return false;
+  }
+  s.bHaveResponse = true;
+  curl_easy_getinfo(s.pEasy.get(), CURLINFO_RESPONSE_CODE, &s.nLastStatus);
+  return s.nLastStatus >= 200 && s.nLastStatus < 300;
+}
+
+const char* TKLibCurl::GetHttpResponse(size_t& nLength, bool) const {
+  nLength = 0;
+  if (!m_pImpl || !m_pImpl->bHaveResponse) return nullptr;
+  nLength = m_pImpl->strBody.size();
+  return m_pImpl->strBody.c_str();
+}
+
+bool TKLibCurl::TKLibCurlSetAdditionalOptionsIntValue(int nOption, const int& nValue) {
+  // Only libcurl's long-valued options (numbers below CURLOPTTYPE_OBJECTPOINT):
+  // handing an int to a pointer or function option would crash inside libcurl.
+  if (nOption <= 0 || nOption >= CURLOPTTYPE_OBJECTPOINT) return false;
+  if (!TKLibCurlInit()) return false;
+  const CURLcode eCode = curl_easy_setopt(m_pImpl->pEasy.get(), static_cast<CURLoption>(nOption),
+                                          static_cast<long>(nValue));
+  if (eCode != CURLE_OK) return m_pImpl->Fail("additional option", eCode);
+  return true;
+}
+
+void TKLibCurl::TKLibCurlSetHeaders(const std::vector<std::string>& vecHeaders) {
+  if (!m_pImpl) m_pImpl = std::make_unique<SImpl>();
+  SlistPtr pList;
+  for (const std::string& strHeader : vecHeaders) {
+    curl_slist* pNew = curl_slist_append(pList.get(), strHeader.c_str());
+    if (pNew == nullptr) return;  // out of memory: keep the previous headers
+    pList.release();
+    pList.reset(pNew);
+  }
+  // The handle points at the old list until the next request sets the new one;
+  // both happen on this thread, so the swap is safe.
+  m_pImpl->pHeaders = std::move(pList);
+  if (m_pImpl->pEasy) curl_easy_setopt(m_pImpl->pEasy.get(), CURLOPT_HTTPHEADER, m_pImpl->pHeaders.get());
+}
+
+void TKLibCurl::TKLibCurlSetConnectTimeoutMs(long nMilliseconds) {
+  if (!m_pImpl) m_pImpl = std::make_unique<SImpl>();
+  m_pImpl->nConnectTimeoutMs = nMilliseconds > 0 ? nMilliseconds : 0;
+  if (m_pImpl->pEasy) (void)m_pImpl->ApplyConnectTimeout();
+}
+
+void TKLibCurl::TKLibCurlSetNoProxy(bool bNoProxy) {
+  if (!m_pImpl) m_pImpl = std::make_unique<SImpl>();
+  m_pImpl->bNoProxy = bNoProxy;
+  if (m_pImpl->pEasy) (void)m_pImpl->ApplyNoProxy();
+}
+
+long TKLibCurl::GetLastHttpStatus() const { return m_pImpl ? m_pImpl->nLastStatus : 0; }
+
+std::string TKLibCurl::GetLastTransportError() const {
+  return m_pImpl ? m_pImpl->strLastError : std::string();
+}
+
+bool TKLibCurl::TKLibCurlUrlEscape(const std::string& in, std::string& out) {
+  out.clear();
+  out.reserve(in.size() * 3);
+  for (const char ch : in) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (ESCAPE_TABLE.bKeep[c]) {
+      out.push_back(ch);
+    } else {
+      const char szHex[3] = {'%', HEX_DIGITS[c >> 4], HEX_DIGITS[c & 0x0F]};
+      out.append(szHex, 3);
+    }
+  }
+  return true;
+}
+
+}  // namespace AliCloudWrapper
