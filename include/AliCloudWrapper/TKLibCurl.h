@@ -24,22 +24,32 @@ class TKLibCurl {
   TKLibCurl(const TKLibCurl&) = delete;
   TKLibCurl& operator=(const TKLibCurl&) = delete;
 
-  // Makes the object usable (global libcurl initialisation once per process,
-  // the easy handle and its fixed options). The arguments are accepted for the
-  // host interface and not used. True when usable.
+  // Makes the object usable: global libcurl initialisation once per process,
+  // then the easy handle with its fixed options and the settings of section
+  // "VirtualServer" ("AliCloudCABundle", "AliCloudConnectTo",
+  // "nAliCloudConnectTimeOutInSec", "nAliCloudLowSpeedTimeOutInSec"), read once
+  // per handle. A request calls it itself when needed. The arguments are
+  // accepted for the host interface and not used. True when usable; a failure
+  // is retried at the next call.
   bool TKLibCurlInit(const char* pszUnused = nullptr, bool bUnused1 = false, bool bUnused2 = false,
                      void* pUnusedCallback = nullptr);
 
   // Performs one request; true only for a 2xx answer. The body of every answer,
-  // error statuses included, is kept for GetHttpResponse.
+  // error statuses included, is kept for GetHttpResponse; a transfer that fails
+  // (refused, timed out, stalled, cut off mid-body) keeps no body at all.
+  // POST and PUT send nBodyLength bytes of pBody (null: an empty body), with
+  // pszExtra as their Content-Type when not null. bFlag is not used.
   bool TKLibCurlSendHttpReq(int nReqType, const char* pszUrl, const char* pBody = nullptr,
                             size_t nBodyLength = 0, bool bFlag = true,
                             const char* pszExtra = nullptr);
 
-  // The body of the last answer as a NUL-terminated text, or null when there is none.
+  // The body of the last answer as a NUL-terminated text (nLength bytes), or
+  // null when no answer arrived.
   const char* GetHttpResponse(size_t& nLength, bool bUnused = false) const;
 
-  // Sets an integer libcurl option on this handle; it persists for later requests.
+  // Sets a long-valued libcurl option (CURLOPT_TIMEOUT is 13) on this handle; it
+  // persists for later requests. False for an option number that is not a long
+  // option, or when libcurl refuses it.
   bool TKLibCurlSetAdditionalOptionsIntValue(int nOption, const int& nValue);
 
   // Extra request headers ("Name: value") for the following requests.
