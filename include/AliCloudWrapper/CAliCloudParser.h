@@ -13,9 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "AliCloudWrapper/ComputeRecords.h"
 #include "AliCloudWrapper/EvEvent.h"
 #include "AliCloudWrapper/JsonValue.h"
 #include "AliCloudWrapper/SAliCloudErrorResponse.h"
+#include "AliCloudWrapper/StorageNetworkRecords.h"
 
 namespace AliCloudWrapper {
 
@@ -72,6 +74,32 @@ class CAliCloudParser : public EvEvent {
 
   // Sets the code from "Code" and the message from "Message"; always true.
   bool Convert(const mObject& obj, SAliCloudErrorResponse& out) const;
+
+  // Compute records. All return true; a wrongly typed member raises.
+  bool Convert(const mObject& obj, SDCInfoLib& out) const;
+  bool Convert(const mObject& obj, SHostInfoLib& out) const;
+  // A missing "VpcAttributes", "SecurityGroupIds", "EipAddress" or "PublicIpAddress"
+  // is logged and leaves its field as it was.
+  bool Convert(const mObject& obj, SVMInfoLib& out) const;
+  bool Convert(const mObject& obj, SNetworkInfoLib& out) const;
+  bool Convert(const mObject& obj, SImageInfoLib& out) const;
+  bool Convert(const mObject& obj, SInstanceTypeInfoLib& out) const;
+  bool Convert(const mObject& obj, SInstanceTypeFamilyInfoLib& out) const;
+  bool Convert(const mObject& obj, SResourceLib& out) const;
+  // Sets strArchitecture and strOSName from a configuration document's
+  // "AdditionalInfo" object; always true.
+  bool ReadAdditionalInfo(const mObject& additionalInfo, SVMInfoLib& out) const;
+
+  // Storage and network records. These return true; a wrongly typed member raises.
+  bool Convert(const mObject& obj, SDiskInfoLib& out) const;
+  bool Convert(const mObject& obj, SSnapshotInfoLib& out) const;
+  bool Convert(const mObject& obj, SSecurityGroupInfoLib& out) const;
+  bool Convert(const mObject& obj, SVPCInfoLib& out) const;
+  bool Convert(const mObject& obj, SVSwitchInfoLib& out) const;
+  // These three catch their own failures: logged, false, fields read so far kept.
+  bool Convert(const mObject& obj, SElasticIPAddress& out) const;
+  bool Convert(const mObject& obj, SDBInstanceLib& out) const;
+  bool Convert(const mObject& obj, SDBInstanceInfoLib& out) const;
 
   // ---- end of record converters ----
 };
