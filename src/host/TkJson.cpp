@@ -1,0 +1,443 @@
+// TkJson: RapidJSON's SAX reader feeding the mObject tree directly (no intermediate
+// DOM), a compact writer, and the lenient scalar getters the record converters use.
+#include "host/TkJson.h"
+
+#include <rapidjson/error/en.h>
+#include <rapidjson/reader.h>
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace AliCloudWrapper {
+
+using json_spirit::Value_type;
+
+namespace {
+
+// ------------------------------------------------------------------ reading
+
+// Receives the reader's events and grows the tree in place. Returning false from a
+// handler aborts the parse, which is how a too-deep document or a top level that is
+// not an object is refused before any work is wasted on it.
+class CTreeBuilder {
+ public:
+  explicit CTreeBuilder(mObject& root) : m_root(root) { m_stack.reserve(TkJson::MAX_DEPTH); }
+
+  bool Null() { return Add(mValue()); }
+  bool Bool(bool b) { return Add(mValue(b)); }
+  bool Int(int n) { return Add(mValue(static_cast<int64_t>(n))); }
+  bool Uint(unsigned n) { return Add(mValue(static_cast<int64_t>(n))); }
+  bool Int64(int64_t n) { return Add(mValue(n)); }
+  bool Uint64(uint64_t n) { return Add(mValue(n)); }
+  // Integers beyond the uint64 range arrive here as reals: kept approximately, never wrapped.
+  bool Double(double d) { return Add(mValue(d)); }
+  bool RawNumber(const char*, rapidjson::SizeType, bool) { return false; }  // not requested
+  bool String(const char* psz, rapidjson::SizeType len, bool) {
+    if (!IsWellFormedText(psz, len)) return false;
+    return Add(mValue(std::string(psz, len)));
+  }
+  bool Key(const char* psz, rapidjson::SizeType len, bool) {
+    if (!IsWellFormedText(psz, len)) return false;
+    m_strKey.assign(psz, len);
+    return true;
+  }
+  bool StartObject() {
+    if (m_stack.empty()) {
+      if (m_bRootSeen) return false;
+      m_bRootSeen = true;
+      m_stack.push_back(SFrame{&m_root, nullptr});
+      return true;
+    }
+    if (!RoomForOneMoreLevel()) return false;
+    mValue& slot = Slot();
+    slot = mValue(mObject());
+    m_stack.push_back(SFrame{&slot.get_obj(), nullptr});
+    return true;
+  }
+  bool EndObject(rapidjson::SizeType) { return Pop(); }
+  bool StartArray() {
+    if (m_stack.empty() || !RoomForOneMoreLevel()) return false;  // a top-level array is refused
+    mValue& slot = Slot();
+    slot = mValue(mArray());
+    m_stack.push_back(SFrame{nullptr, &slot.get_array()});
+    return true;
+  }
+  bool EndArray(rapidjson::SizeType) { return Pop(); }
+
+ private:
+  struct SFrame {
+    mObject* pObject;  // exactly one of the two is set
+    mArray* pArray;
+  };
+
+  bool RoomForOneMoreLevel() const {
+    return m_stack.size() < static_cast<size_t>(TkJson::MAX_DEPTH);
+  }
+
+  // The place the next value goes: a member named by the pending key, or a new element.
+  // A repeated member name keeps the last value, as JavaScript's JSON.parse does.
+  mValue& Slot() {
+    SFrame& frame = m_stack.back();
+    if (frame.pArray != nullptr) return frame.pArray->emplace_back();
+    auto [it, bInserted] = frame.pObject->try_emplace(m_strKey);
+    if (!bInserted) it->second = mValue();
+    return it->second;
+  }
+
+  bool Add(mValue&& value) {
+    if (m_stack.empty()) return false;  // a scalar at the top level is not an object
+    Slot() = std::move(value);
+    return true;
+  }
+
+  bool Pop() {
+    m_stack.pop_back();
+    return true;
+  }
+
+  // The reader validates the raw bytes, but a \uDC00 escape without its high half
+  // decodes to the UTF-8 form of a lone surrogate (ED B0..BF ..), which no valid
+  // text contains. Only escapes can produce it, so a quick scan for 0xED suffices.
+  static bool IsWellFormedText(const char* psz, size_t len) {
+    const char* p = psz;
+    const char* pEnd = psz + len;
+    while ((p = static_cast<const char*>(std::memchr(p, '\xED', static_cast<size_t>(pEnd - p)))) !=
+           nullptr) {
+      if (p + 1 < pEnd && (static_cast<unsigned char>(p[1]) & 0xE0) == 0xA0) return false;
+      ++p;
+    }
+    return true;
+  }
+
+  mObject& m_root;
+  std::vector<SFrame> m_stack;
+  std::string m_strKey;
+  bool m_bRootSeen = false;
+};
+
+// ------------------------------------------------------------------ writing
+
+void AppendValue(const mValue& value, std::string& out);
+
+void AppendHex4(unsigned n, std::string& out) {
+  static const char kHex[] = "0123456789abcdef";
+  out += "\\u00";
+  out += kHex[(n >> 4) & 0xF];
+  out += kHex[n & 0xF];
+}
+
+// Length of the well-formed UTF-8 sequence at p (RFC 3629: no overlong forms, no
+// surrogates, nothing above U+10FFFF), or 0 when the bytes there are not one.
+size_t Utf8SequenceLength(const unsigned char* p, const unsigned char* pEnd) {
+  const unsigned c = p[0];
+  size_t n = 0;
+  unsigned char lo = 0x80, hi = 0xBF;  // allowed range of the second byte
+  if (c >= 0xC2 && c <= 0xDF) {
+    n = 2;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    n = 3;
+    if (c == 0xE0) lo = 0xA0;
+    if (c == 0xED) hi = 0x9F;
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    n = 4;
+    if (c == 0xF0) lo = 0x90;
+    if (c == 0xF4) hi = 0x8F;
+  } else {
+    return 0;
+  }
+  if (static_cast<size_t>(pEnd - p) < n || p[1] < lo || p[1] > hi) return 0;
+  for (size_t i = 2; i < n; ++i) {
+    if ((p[i] & 0xC0) != 0x80) return 0;
+  }
+  return n;
+}
+
+// Quotes and escapes text. Non-ASCII text stays UTF-8; a byte that is not part of
+// well-formed UTF-8 (only possible in values built by the program, never in parsed
+// ones) becomes U+FFFD so the document stays readable instead of being refused whole.
+void AppendString(const std::string& text, std::string& out) {
+  out += '"';
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const auto* pEnd = p + text.size();
+  while (p < pEnd) {
+    const unsigned c = *p;
+    if (c >= 0x80) {
+      const size_t n = Utf8SequenceLength(p, pEnd);
+      if (n == 0) {
+        out += "\xEF\xBF\xBD";
+        ++p;
+      } else {
+        out.append(reinterpret_cast<const char*>(p), n);
+        p += n;
+      }
+      continue;
+    }
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\b': out += "\\b"; break;
+      case '\f': out += "\\f"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (c < 0x20) {
+          AppendHex4(c, out);
+        } else {
+          out += static_cast<char>(c);
+        }
+    }
+    ++p;
+  }
+  out += '"';
+}
+
+template <typename N>
+void AppendNumber(N n, std::string& out) {
+  char buf[32];
+  const auto result = std::to_chars(buf, buf + sizeof buf, n);
+  out.append(buf, result.ptr);
+}
+
+// Shortest text that reads back to the same double. JSON has no NaN or infinity;
+// they are written as null rather than as text no reader accepts.
+std::string RealText(double d) {
+  if (!std::isfinite(d)) return "null";
+  char buf[32];
+  const auto result = std::to_chars(buf, buf + sizeof buf, d);
+  return std::string(buf, result.ptr);
+}
+
+void AppendReal(double d, std::string& out) {
+  std::string text = RealText(d);
+  // "2" would read back as an integer; keep the value a real.
+  if (std::isfinite(d) && text.find_first_of(".eE") == std::string::npos) text += ".0";
+  out += text;
+}
+
+void AppendObject(const mObject& obj, std::string& out) {
+  out += '{';
+  bool bFirst = true;
+  for (const auto& [key, value] : obj) {
+    if (!bFirst) out += ',';
+    bFirst = false;
+    AppendString(key, out);
+    out += ':';
+    AppendValue(value, out);
+  }
+  out += '}';
+}
+
+void AppendValue(const mValue& value, std::string& out) {
+  switch (value.type()) {
+    case json_spirit::obj_type: AppendObject(value.get_obj(), out); break;
+    case json_spirit::array_type: {
+      out += '[';
+      bool bFirst = true;
+      for (const mValue& element : value.get_array()) {
+        if (!bFirst) out += ',';
+        bFirst = false;
+        AppendValue(element, out);
+      }
+      out += ']';
+      break;
+    }
+    case json_spirit::str_type: AppendString(value.get_str(), out); break;
+    case json_spirit::bool_type: out += value.get_bool() ? "true" : "false"; break;
+    case json_spirit::int_type:
+      if (value.is_uint64()) {
+        AppendNumber(value.get_uint64(), out);
+      } else {
+        AppendNumber(value.get_int64(), out);
+      }
+      break;
+    case json_spirit::real_type: AppendReal(value.get_real(), out); break;
+    case json_spirit::null_type: out += "null"; break;
+  }
+}
+
+// ------------------------------------------------------------------ scalar getters
+
+const mValue* FindMember(const mObject& obj, const std::string& key) {
+  const auto it = obj.find(key);
+  return it == obj.end() ? nullptr : &it->second;
+}
+
+[[noreturn]] void ThrowWrongType(Value_type actual, Value_type expected) {
+  throw std::runtime_error("value type is " + std::to_string(static_cast<int>(actual)) + " not " +
+                           std::to_string(static_cast<int>(expected)));
+}
+
+[[noreturn]] void ThrowNotANumber(const std::string& text, Value_type expected) {
+  throw std::runtime_error("value type is 2 not " + std::to_string(static_cast<int>(expected)) +
+                           ": text [" + text + "] is not a number");
+}
+
+std::string TrimmedAscii(const std::string& text) {
+  const char* kSpace = " \t\r\n";
+  const size_t first = text.find_first_not_of(kSpace);
+  if (first == std::string::npos) return std::string();
+  return text.substr(first, text.find_last_not_of(kSpace) - first + 1);
+}
+
+// The number a numeric text stands for, as an int64 when it is written as one and a
+// double otherwise. False when the text (surrounding blanks aside) is not a number.
+struct SParsedNumber {
+  bool bInteger = false;
+  int64_t n = 0;
+  double d = 0.0;
+};
+
+bool ParseNumberText(const std::string& raw, SParsedNumber& out) {
+  std::string text = TrimmedAscii(raw);
+  if (!text.empty() && text[0] == '+') text.erase(0, 1);
+  if (text.empty()) return false;
+  const char* pBegin = text.data();
+  const char* pEnd = pBegin + text.size();
+  auto intResult = std::from_chars(pBegin, pEnd, out.n);
+  if (intResult.ec == std::errc() && intResult.ptr == pEnd) {
+    out.bInteger = true;
+    return true;
+  }
+  auto realResult = std::from_chars(pBegin, pEnd, out.d);
+  // from_chars also takes "inf" and "nan"; they are not numbers a service sends.
+  return realResult.ec == std::errc() && realResult.ptr == pEnd && std::isfinite(out.d);
+}
+
+int IntFromInt64(int64_t n) {
+  if (n < std::numeric_limits<int>::min() || n > std::numeric_limits<int>::max())
+    throw std::runtime_error("value [" + std::to_string(n) + "] out of range for int");
+  return static_cast<int>(n);
+}
+
+int IntFromReal(double d) {
+  if (!(d >= std::numeric_limits<int>::min() && d <= std::numeric_limits<int>::max()) ||
+      d != std::trunc(d))
+    throw std::runtime_error("value [" + RealText(d) + "] is not an int");
+  return static_cast<int>(d);
+}
+
+}  // namespace
+
+// ------------------------------------------------------------------ TkJson
+
+bool TkJson::Unserialize(const std::string& text, mObject& out) {
+  out.clear();
+  CTreeBuilder builder(out);
+  rapidjson::Reader reader;
+  rapidjson::StringStream stream(text.c_str());
+  constexpr unsigned kFlags = rapidjson::kParseValidateEncodingFlag |
+                              rapidjson::kParseFullPrecisionFlag |
+                              rapidjson::kParseIterativeFlag;
+  const rapidjson::ParseResult result = reader.Parse<kFlags>(stream, builder);
+  // The reader stops at a NUL byte as at the end of the text: anything after the
+  // document, a NUL included, is trailing garbage.
+  const bool bOk = !result.IsError() && stream.Tell() == text.size();
+  if (!bOk) out.clear();
+  return bOk;
+}
+
+std::string TkJson::Serialize(const mObject& obj) {
+  std::string out;
+  AppendObject(obj, out);
+  return out;
+}
+
+std::string TkJson::GetStringValue(const mObject& obj, const std::string& key) {
+  const mValue* pValue = FindMember(obj, key);
+  if (pValue == nullptr) return std::string();
+  switch (pValue->type()) {
+    case json_spirit::str_type: return pValue->get_str();
+    case json_spirit::int_type:
+      return pValue->is_uint64() ? std::to_string(pValue->get_uint64())
+                                 : std::to_string(pValue->get_int64());
+    case json_spirit::real_type: return RealText(pValue->get_real());
+    case json_spirit::bool_type: return pValue->get_bool() ? "true" : "false";
+    case json_spirit::null_type: return std::string();
+    default: ThrowWrongType(pValue->type(), json_spirit::str_type);
+  }
+}
+
+int TkJson::GetIntValue(const mObject& obj, const std::string& key) {
+  const mValue* pValue = FindMember(obj, key);
+  if (pValue == nullptr) return 0;
+  switch (pValue->type()) {
+    case json_spirit::int_type:
+      if (pValue->is_uint64()) IntFromInt64(std::numeric_limits<int64_t>::max());  // throws
+      return IntFromInt64(pValue->get_int64());
+    case json_spirit::real_type: return IntFromReal(pValue->get_real());
+    case json_spirit::bool_type: return pValue->get_bool() ? 1 : 0;
+    case json_spirit::null_type: return 0;
+    case json_spirit::str_type: {
+      const std::string& text = pValue->get_str();
+      // Empty text is how the services leave a value out.
+      if (TrimmedAscii(text).empty()) return 0;
+      SParsedNumber number;
+      if (!ParseNumberText(text, number)) ThrowNotANumber(text, json_spirit::int_type);
+      return number.bInteger ? IntFromInt64(number.n) : IntFromReal(number.d);
+    }
+    default: ThrowWrongType(pValue->type(), json_spirit::int_type);
+  }
+}
+
+bool TkJson::GetBoolValue(const mObject& obj, const std::string& key) {
+  const mValue* pValue = FindMember(obj, key);
+  if (pValue == nullptr) return false;
+  switch (pValue->type()) {
+    case json_spirit::bool_type: return pValue->get_bool();
+    case json_spirit::null_type: return false;
+    case json_spirit::int_type:
+      if (!pValue->is_uint64() && (pValue->get_int64() == 0 || pValue->get_int64() == 1))
+        return pValue->get_int64() == 1;
+      throw std::runtime_error("value type is 4 not 3: only 0 and 1 read as a bool");
+    case json_spirit::str_type: {
+      const std::string text = TrimmedAscii(pValue->get_str());
+      if (text.empty()) return false;
+      if (text == "true" || text == "True" || text == "TRUE") return true;
+      if (text == "false" || text == "False" || text == "FALSE") return false;
+      throw std::runtime_error("value type is 2 not 3: text [" + pValue->get_str() +
+                               "] is not a bool");
+    }
+    default: ThrowWrongType(pValue->type(), json_spirit::bool_type);
+  }
+}
+
+double TkJson::GetFloatValue(const mObject& obj, const std::string& key) {
+  const mValue* pValue = FindMember(obj, key);
+  if (pValue == nullptr) return 0.0;
+  switch (pValue->type()) {
+    case json_spirit::real_type:
+    case json_spirit::int_type: return pValue->get_real();
+    case json_spirit::bool_type: return pValue->get_bool() ? 1.0 : 0.0;
+    case json_spirit::null_type: return 0.0;
+    case json_spirit::str_type: {
+      const std::string& text = pValue->get_str();
+      if (TrimmedAscii(text).empty()) return 0.0;
+      SParsedNumber number;
+      if (!ParseNumberText(text, number)) ThrowNotANumber(text, json_spirit::real_type);
+      return number.bInteger ? static_cast<double>(number.n) : number.d;
+    }
+    default: ThrowWrongType(pValue->type(), json_spirit::real_type);
+  }
+}
+
+bool TkJson::FindObjectValue(const mObject& obj, const std::string& key, mObject& out) {
+  const mValue* pValue = FindMember(obj, key);
+  if (pValue == nullptr || pValue->is_null()) return false;
+  out = pValue->get_obj();  // another type throws "value type is N not 0"
+  return true;
+}
+
+bool TkJson::FindArrayValue(const mObject& obj, const std::string& key, mArray& out) {
+  const mValue* pValue = FindMember(obj, key);
+  if (pValue == nullptr || pValue->is_null()) return false;
+  out = pValue->get_array();
+  return true;
+}
+
+}  // namespace AliCloudWrapper
