@@ -3,6 +3,7 @@
 
 #include "AliCloudWrapper/AliCloudConstants.h"
 #include "AliCloudWrapper/AliCloudParserConstants.h"
+#include "AliCloudWrapper/CAliCloudConnectionBase.h"
 #include "AliCloudWrapper/CAliCloudParser.h"
 #include "AliCloudWrapper/ComputeRecords.h"
 #include "AliCloudWrapper/CAliCloudStorage.h"

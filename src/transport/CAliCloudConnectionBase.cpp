@@ -1,0 +1,181 @@
+// The connection core: common parameters, signing, sending, error documents,
+// retries of unanswered requests, and the nonce / idempotence-token generator.
+#include "AliCloudWrapper/CAliCloudConnectionBase.h"
+
+#include <openssl/crypto.h>
+
+#include <chrono>
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <limits>
+#include <thread>
+
+#include "AliCloudWrapper/AliCloudConstants.h"
+#include "host/FXString.h"
+#include "host/FXThread.h"
+
+namespace AliCloudWrapper {
+namespace {
+
+const char* const COMMON_FORMAT = "JSON";
+const char* const COMMON_SIGNATURE_METHOD = "HMAC-SHA1";
+const char* const COMMON_SIGNATURE_VERSION = "1.0";
+
+// Entropy for the generator's seed. The clock and the thread alone repeat for
+// two connections made in the same second on one thread, which would make the
+// service refuse the second one's nonces ("SignatureNonceUsed") and let their
+// "ClientToken"s collide.
+uint32_t EntropyWord() {
+  try {
+    std::random_device sDevice;
+    return static_cast<uint32_t>(sDevice());
+  } catch (...) {
+    // No entropy source: the monotonic clock in nanoseconds still differs
+    // between two calls, which is all the seed needs.
+    return static_cast<uint32_t>(
+        std::chrono::steady_clock::now().time_since_epoch().count());
+  }
+}
+
+uint64_t SecondsToMilliseconds(uint64_t nSeconds) {
+  constexpr uint64_t nMax = std::numeric_limits<uint64_t>::max() / 1000;
+  return nSeconds > nMax ? std::numeric_limits<uint64_t>::max() : nSeconds * 1000;
+}
+
+}  // namespace
+
+CAliCloudConnectionBase::CAliCloudConnectionBase() = default;
+
+CAliCloudConnectionBase::CAliCloudConnectionBase(const std::string& strKeyId,
+                                                 const std::string& strKeySecret)
+    : strAccessKeyId(strKeyId) {
+  SetAccessKeySecret(strKeySecret);
+}
+
+CAliCloudConnectionBase::~CAliCloudConnectionBase() { _WipeAccessKeySecret(); }
+
+void CAliCloudConnectionBase::SetAccessKeyId(const std::string& strKeyId) {
+  strAccessKeyId = strKeyId;
+}
+
+void CAliCloudConnectionBase::SetAccessKeySecret(const std::string& strKeySecret) {
+  _WipeAccessKeySecret();
+  EvLog::RegisterSecret(strKeySecret);
+  strAccessKeySecret = strKeySecret;
+}
+
+// Overwrites the secret's bytes before the buffer can be released or reused, and
+// withdraws it from redaction (registrations are counted, so a secret another
+// connection still holds stays redacted).
+void CAliCloudConnectionBase::_WipeAccessKeySecret() {
+  if (strAccessKeySecret.empty()) return;
+  EvLog::UnregisterSecret(strAccessKeySecret);
+  OPENSSL_cleanse(&strAccessKeySecret[0], strAccessKeySecret.size());
+  strAccessKeySecret.clear();
+}
+
+int CAliCloudConnectionBase::GetIdempotenceToken() {
+  return static_cast<int>(sRandomGenerator());
+}
+
+void CAliCloudConnectionBase::InitializeRandomNumGenerator() {
+  const auto nTime = static_cast<uint32_t>(std::time(nullptr));
+  const auto nThread = static_cast<uint32_t>(std::hash<std::thread::id>()(std::this_thread::get_id()));
+  const uint32_t nSeed = nTime + nThread + EntropyWord();  // modulo 2^32
+  sRandomGenerator.seed(nSeed);
+}
+
+bool CAliCloudConnectionBase::InitCurl() {
+  if (!bCurlInitialized) bCurlInitialized = sCurl.TKLibCurlInit(nullptr, true, true, nullptr);
+  return bCurlInitialized;
+}
+
+void CAliCloudConnectionBase::AddPublicParameters(SAliCloudRequest& sRequest) {
+  sRequest.AddURLParameter(AliCloudParameterNames::FORMAT, COMMON_FORMAT);
+  sRequest.AddURLParameter(AliCloudParameterNames::ACCESS_KEY_ID, strAccessKeyId);
+  sRequest.AddURLParameter(AliCloudParameterNames::SIGNATURE_METHOD, COMMON_SIGNATURE_METHOD);
+  sRequest.AddURLParameter(AliCloudParameterNames::TIMESTAMP, AliCloudUtils::GetTimeStamp());
+  sRequest.AddURLParameter(AliCloudParameterNames::SIGNATURE_VERSION, COMMON_SIGNATURE_VERSION);
+  sRequest.AddURLParameter(AliCloudParameterNames::SIGNATURE_NONCE,
+                           FXString::Format("%d", static_cast<int>(sRandomGenerator())));
+}
+
+CZeError CAliCloudConnectionBase::ExecuteRequest(SAliCloudRequest& sRequest,
+                                                 std::string& strResponse, bool bRetry) {
+  CZeError sError = bRetry ? ExecuteRequestWithRetry(sRequest, strResponse)
+                           : _ExecuteRequest(sRequest, strResponse);
+  if (sError.IsError()) return sError.Push(ACW_LOCATION);
+  return CZeError();
+}
+
+CZeError CAliCloudConnectionBase::_ExecuteRequest(SAliCloudRequest& sRequest,
+                                                  std::string& strResponse) {
+  if (!InitCurl()) {
+    sEvent.Error(__PRETTY_FUNCTION__, "Error in initializing curl library.");
+    return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Failed to initialize the curl library.");
+  }
+  if (sRequest.GetRequestMethod() == HTTP_DEFAULT) sRequest.SetRequestMethod(HTTP_GET);
+  AddPublicParameters(sRequest);
+
+  std::string strUrl;
+  CZeError sError = sRequest.GetSignedURL(strAccessKeySecret, strUrl);
+  if (sError.IsError()) return sError.Push(ACW_LOCATION);
+
+  const bool bOk = sCurl.TKLibCurlSendHttpReq(
+      AliCloudUtils::GetTkLibCurlHTTPReqType(sRequest.GetRequestMethod()), strUrl.c_str(), nullptr,
+      0, true, nullptr);
+  ReceiveResponse(strResponse);
+  if (bOk) return CZeError();
+
+  sEvent.DebugLvl(__PRETTY_FUNCTION__, 5, "Error response obtained from server is : [%s].",
+                  strResponse.c_str());
+  SAliCloudErrorResponse sErrorResponse;
+  if (!sParser.ParseObject(strResponse, sErrorResponse)) {
+    return FXErrorUtil::ErrorInt(
+        ACW_LOCATION, 1, "Request did not complete successfully. Failed to parse error response.");
+  }
+  return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Error code: %s",
+                               sErrorResponse.GetErrorCode().c_str());
+}
+
+CZeError CAliCloudConnectionBase::ExecuteRequestWithRetry(const SAliCloudRequest& sRequest,
+                                                          std::string& strResponse) {
+  uint64_t nAttempts = DEFAULT_RETRY_COUNT_UPON_EMPTY_RESPONSE;
+  uint64_t nPauseSec = DEFAULT_RETRY_SLEEP_TIME_IN_SEC;
+  sPlatformInfo.getNumber(TKPlatformInfo::SECTION, RETRY_COUNT, &nAttempts);
+  sPlatformInfo.getNumber(TKPlatformInfo::SECTION, RETRY_SLEEP_IN_SEC, &nPauseSec);
+
+  CZeError sError;
+  uint64_t nAttempt = 0;
+  do {
+    // Each attempt signs its own copy: a new time stamp and nonce every time,
+    // and the caller's request stays as it was.
+    SAliCloudRequest sAttempt(sRequest);
+    // A failure before sending leaves the response alone; clear it so such a
+    // failure counts as "no answer" and not as the previous attempt's body.
+    strResponse.clear();
+    sError = _ExecuteRequest(sAttempt, strResponse);
+    if (!sError.IsError()) return sError;
+    // The service answered (an error document, or any other body): resending
+    // would get the same answer, or repeat an action the service has seen.
+    if (!strResponse.empty()) return sError.Push(ACW_LOCATION);
+    ++nAttempt;
+    if (nAttempt < nAttempts) {
+      sEvent.Error(__PRETTY_FUNCTION__, "Retrying after [%llu] seconds...",
+                   static_cast<unsigned long long>(nPauseSec));
+      FXThread::Sleep(SecondsToMilliseconds(nPauseSec));
+    }
+  } while (nAttempt < nAttempts);
+  return sError.Push(ACW_LOCATION);
+}
+
+void CAliCloudConnectionBase::ReceiveResponse(std::string& strResponse) {
+  strResponse.clear();
+  if (!InitCurl()) return;
+  size_t nLength = 0;
+  const char* pszBody = sCurl.GetHttpResponse(nLength, false);
+  if (pszBody != nullptr) strResponse.assign(pszBody, nLength);
+}
+
+}  // namespace AliCloudWrapper
