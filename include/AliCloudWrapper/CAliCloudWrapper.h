@@ -1,0 +1,108 @@
+// The one object a calling agent holds. It owns the service connections, the
+// shared parser and the service objects, checks and hands over the access key,
+// and keeps the text of the last failure for the caller.
+//
+// Every operation returns bool; after a false result GetLastError() tells why.
+// Only Connect and ConnectRDS clear the last error, at their start: a success
+// of any other operation leaves the text of an earlier failure in place.
+//
+// The access key secret is held only in memory by the connections, overwritten
+// when it is replaced and when the facade is destroyed, and never logged.
+//
+// One facade serves one thread at a time: nothing inside is locked.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "AliCloudWrapper/CZeError.h"
+#include "AliCloudWrapper/EvEvent.h"
+
+namespace AliCloudWrapper {
+
+class CAliCloudECSConnection;
+class CAliCloudVPCConnection;
+class CAliCloudRDSConnection;
+class CAliCloudParser;
+class CAliCloudComputeQueries;
+class CAliCloudComputeOperations;
+class CAliCloudStorage;
+class CAliCloudNetwork;
+class CAliCloudRDSQueries;
+struct SDBInstanceFilterLib;
+struct SDBInstanceInfoLib;
+
+class CAliCloudWrapper {
+ public:
+  // Builds the compute and network connections, the parser and the compute,
+  // storage and network service objects. Sends nothing and needs no credentials.
+  CAliCloudWrapper();
+  ~CAliCloudWrapper();
+  CAliCloudWrapper(const CAliCloudWrapper&) = delete;
+  CAliCloudWrapper& operator=(const CAliCloudWrapper&) = delete;
+
+  // Hands the access key to the compute and network connections and proves it
+  // with one DescribeRegions to the compute service (unanswered requests are
+  // retried as the settings say). Empty values fail at once and send nothing.
+  // May be called again, e.g. with other credentials, which replace the old ones.
+  bool Connect(const std::string& strAccessKeyId, const std::string& strAccessKeySecret);
+
+  // Builds the database connection and the database queries object when they
+  // are missing; existing ones stay. Always succeeds.
+  CZeError InitRDS();
+
+  // Runs InitRDS, then hands the access key to the database connection and
+  // proves it with one DescribeRegions to the database service (no retry).
+  // The database objects stay built also when this fails.
+  bool ConnectRDS(const std::string& strAccessKeyId, const std::string& strAccessKeySecret);
+
+  void ClearLastError();
+  // The text of the last failure; empty when none happened since the last clear.
+  std::string GetLastError() const;
+
+  // The id of the cloud instance this process runs on, from the instance
+  // metadata service; the empty text off the cloud. Needs no Connect.
+  void GetLocalInstanceId(std::string& strInstanceId);
+
+  // ---- database inventory (needs ConnectRDS or InitRDS first: before that
+  // these fail with a last error that says so, and send nothing) ----
+  // Finds the database instances of every region, optionally of one engine.
+  // nPropertyMask and nUnused are passed on and not used.
+  bool RefreshDBInstanceInfoList(uint64_t nPropertyMask, int nUnused,
+                                 const SDBInstanceFilterLib& sFilter);
+  // Appends the attributes of every instance the last refresh found.
+  bool GetDBInstanceInfoList(std::vector<SDBInstanceInfoLib>& vecInstances,
+                             uint64_t nPropertyMask, int nUnused);
+
+ private:
+  // Turns a service operation's result into the facade's bool. On failure the
+  // last error becomes the error's message and, when pszFailureMessage is not
+  // null, the log gets "<message> Error: [<diagnostic text>]." with pszContext.
+  bool _ReportResult(const CZeError& eResult, const char* pszContext,
+                     const char* pszFailureMessage);
+  // The credential checks of Connect and ConnectRDS: false (with the last error
+  // and a log line) when either value is empty.
+  bool _CheckCredentials(const std::string& strAccessKeyId,
+                         const std::string& strAccessKeySecret, const char* pszContext);
+  // Database operations need the objects InitRDS builds. Without them this sets
+  // the last error and returns false, and the operation must send nothing.
+  bool _IsRDSInitialized(const char* pszContext);
+
+  // Members in the order they are built; the destructor releases them in the
+  // order that keeps every borrower gone before what it borrows.
+  EvEvent sEvent;
+  std::unique_ptr<CAliCloudECSConnection> pECSConnection;
+  std::unique_ptr<CAliCloudVPCConnection> pVPCConnection;
+  std::unique_ptr<CAliCloudRDSConnection> pRDSConnection;  // null until InitRDS
+  std::unique_ptr<CAliCloudParser> pParser;
+  std::unique_ptr<CAliCloudComputeQueries> pComputeQueries;
+  std::unique_ptr<CAliCloudComputeOperations> pComputeOperations;
+  std::unique_ptr<CAliCloudStorage> pStorage;
+  std::unique_ptr<CAliCloudNetwork> pNetwork;
+  std::unique_ptr<CAliCloudRDSQueries> pRDSQueries;  // null until InitRDS
+  std::string strLastError;
+};
+
+}  // namespace AliCloudWrapper
