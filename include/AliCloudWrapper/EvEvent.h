@@ -25,14 +25,21 @@ using LogSink = std::function<void(const SLogRecord&)>;
 // Process-wide log configuration.
 class EvLog {
  public:
-  // Installs the sink that receives every line passing the level filter; an
-  // empty function restores the default (settings-driven stderr / file) sink.
-  static void SetSink(LogSink sink);
-  // Lines with nLevel above this are dropped. 0 (the default) passes Error only.
+  // Installs the sink that receives every line passing the level filter and
+  // returns the previous one; an empty function restores the default
+  // (settings-driven stderr / file) sink. Sinks are called one line at a time,
+  // never concurrently; a line logged from inside a sink is dropped.
+  static LogSink SetSink(LogSink sink);
+  // Lines with nLevel above this are dropped; Error lines always pass.
+  // 0 (the default) passes Error only. The setting "nAliCloudLogLevel" can raise
+  // the filter further: the higher of the two applies.
   static void SetLevel(int nLevel);
+  // The level given to SetLevel (not raised by the setting).
   static int GetLevel();
   // Texts that must never appear in a log line (the access key secret). Each
-  // occurrence is replaced by "***" before a line reaches any sink.
+  // occurrence is replaced by "***" in the message and the context before a
+  // line reaches any sink. Registrations are counted: a text registered twice
+  // stays redacted until it is unregistered twice. Empty texts are ignored.
   static void RegisterSecret(const std::string& strSecret);
   static void UnregisterSecret(const std::string& strSecret);
 };
