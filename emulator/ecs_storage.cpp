@@ -1,0 +1,409 @@
+// ECS block storage: disks and snapshots, with the service's asynchronous states.
+//
+// How time passes here: the emulator never changes state with wall time. Instead
+//   - a snapshot's "Progress" ("0%" ... "100%") advances by a step at each DescribeSnapshots
+//     that matches it (the step is taken first, so the answer shows the new value); at 100% its
+//     "Status" becomes "accomplished";
+//   - a new disk is "Creating" for a number of observations, then "Available";
+//   - a detached disk is "Detaching" for a number of observations, then "Available".
+// An observation is a DescribeDisks that matches the disk, or a DeleteDisk of it; the answer
+// shows the state before the observation is counted, so "N observations" means N answers show
+// the transient state.
+//
+// The knobs are internal members of the region item (tests change them through
+// Emulator::WithWorld or Seed):
+//   "_SnapshotProgressStep"       percent per DescribeSnapshots, default 25
+//   "_DiskCreatingObservations"   default 1
+//   "_DiskDetachingObservations"  default 1
+// A snapshot copies the step into its own "_ProgressStep" when it is made, so one snapshot can
+// be slowed down or sped up on its own.
+//
+// "ClientToken" of CreateDisk / CreateSnapshot: the same token with the same parameters gives
+// the resource made the first time; with other parameters "IdempotentParameterMismatch" (403).
+#include <acw_emulator/Actions.h>
+#include <acw_emulator/World.h>
+
+#include <boost/json/array.hpp>
+#include <boost/json/object.hpp>
+#include <boost/json/value.hpp>
+
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace AcwEmulator {
+namespace {
+
+namespace json = boost::json;
+
+constexpr int64_t kDefaultProgressStep = 25;
+constexpr int64_t kDefaultCreatingObservations = 1;
+constexpr int64_t kDefaultDetachingObservations = 1;
+
+// Internal members of a disk or snapshot.
+constexpr const char* kObservationsLeft = "_ObservationsLeft";  // transient state's remaining looks
+constexpr const char* kNextStatus = "_NextStatus";              // the state after them
+constexpr const char* kClientToken = "_ClientToken";
+constexpr const char* kCreateParams = "_CreateParams";  // canonical parameters of the creation
+constexpr const char* kProgressStep = "_ProgressStep";
+constexpr const char* kSourceSnapshotSize = "_SourceSnapshotSize";
+
+int64_t IntMember(const json::object& item, std::string_view name, int64_t fallback) {
+    const json::value* value = item.if_contains(name);
+    if (value == nullptr) return fallback;
+    if (value->is_int64()) return value->as_int64();
+    if (value->is_uint64()) return static_cast<int64_t>(value->as_uint64());
+    return fallback;
+}
+
+// A knob of the region (see the file comment).
+int64_t RegionKnob(World& world, const std::string& regionId, std::string_view name, int64_t fallback) {
+    const json::object* region = world.Find("Regions", regionId);
+    return region == nullptr ? fallback : IntMember(*region, name, fallback);
+}
+
+json::object& RequireRegionItem(ActionContext& ctx, const std::string& regionId) {
+    json::object* region = ctx.world.Find("Regions", regionId);
+    if (region == nullptr) FailNotFound("InvalidRegionId", "RegionId");
+    return *region;
+}
+
+void RequireZone(const json::object& region, const std::string& zoneId) {
+    if (const json::value* zones = region.if_contains("Zones"); zones != nullptr && zones->is_array()) {
+        for (const json::value& zone : zones->as_array()) {
+            if (zone.is_object() && Str(zone.as_object(), "ZoneId") == zoneId) return;
+        }
+    }
+    FailNotFound("InvalidZoneId", "ZoneId");
+}
+
+// The parameters that define a creation, for comparing resends with the same ClientToken: every
+// parameter except the common ones (which differ on every attempt) and the token itself.
+std::string CanonicalCreateParams(const Params& params) {
+    static const std::set<std::string, std::less<>> kIgnored = {
+        "Format",           "Version",          "AccessKeyId",    "SignatureMethod", "Timestamp",
+        "SignatureVersion", "SignatureNonce",   "Signature",      "ClientToken",     "SecurityToken"};
+    std::vector<std::pair<std::string, std::string>> kept;
+    for (const auto& [name, value] : params) {
+        if (kIgnored.count(name) == 0) kept.emplace_back(name, value);
+    }
+    std::sort(kept.begin(), kept.end());
+    std::string text;
+    for (const auto& [name, value] : kept) text += name + "=" + value + "\n";
+    return text;
+}
+
+// The resource an earlier creation with this token made, or nullptr. A token reused with other
+// parameters is refused.
+json::object* FindByClientToken(ActionContext& ctx, std::string_view collection, const std::string& token,
+                                const std::string& canonical) {
+    if (token.empty()) return nullptr;
+    for (json::object& item : ctx.world.Items(collection)) {
+        if (Str(item, kClientToken) != token) continue;
+        if (Str(item, kCreateParams) != canonical) {
+            Fail(403, "IdempotentParameterMismatch", "The specified clientToken is used.");
+        }
+        return &item;
+    }
+    return nullptr;
+}
+
+// ---- disks
+
+// The end of a detach: the disk no longer names an instance.
+void FinishDetach(ActionContext& ctx, json::object& disk) {
+    disk["InstanceId"] = "";
+    disk["Device"] = "";
+    disk["DetachedTime"] = FormatUtc(ctx.now, TimePrecision::Seconds);
+    disk["Attachments"] = json::object{{"Attachment", json::array{}}};
+}
+
+// Counts one observation of a disk in a transient state; at the last one it takes its next state.
+void ObserveDisk(ActionContext& ctx, json::object& disk) {
+    const json::value* left = disk.if_contains(kObservationsLeft);
+    if (left == nullptr) return;
+    const int64_t remaining = IntMember(disk, kObservationsLeft, 0) - 1;
+    if (remaining > 0) {
+        disk[kObservationsLeft] = remaining;
+        return;
+    }
+    const std::string next = Str(disk, kNextStatus);
+    disk.erase(kObservationsLeft);
+    disk.erase(kNextStatus);
+    if (Str(disk, "Status") == "Detaching") FinishDetach(ctx, disk);
+    disk["Status"] = next;
+}
+
+void EnterTransientState(json::object& disk, const char* status, int64_t observations, const char* next) {
+    if (observations <= 0) {
+        disk["Status"] = next;
+        return;
+    }
+    disk["Status"] = status;
+    disk[kObservationsLeft] = observations;
+    disk[kNextStatus] = next;
+}
+
+json::object& RequireDisk(ActionContext& ctx, const std::string& diskId) {
+    json::object* disk = ctx.world.Find("Disks", diskId);
+    if (disk == nullptr) FailNotFound("InvalidDiskId", "DiskId");
+    return *disk;
+}
+
+struct SizeRange {
+    int64_t min;
+    int64_t max;
+};
+
+std::optional<SizeRange> CategorySizeRange(const std::string& category) {
+    if (category == "cloud") return SizeRange{5, 2000};
+    if (category == "cloud_efficiency" || category == "cloud_ssd" || category == "cloud_essd" ||
+        category == "cloud_auto") {
+        return SizeRange{20, 32768};
+    }
+    return std::nullopt;
+}
+
+json::object DescribeDisks(ActionContext& ctx) {
+    const std::string regionId = ctx.RequireRegion();
+    const auto ids = ctx.JsonArray("DiskIds", 100, "InvalidDiskIds.Malformed", 403);
+    const auto keep = [&](const json::object& disk) {
+        return Str(disk, "RegionId") == regionId && ctx.Matches(disk, "ZoneId") && ctx.Matches(disk, "InstanceId") &&
+               ctx.Matches(disk, "DiskName") && InList(ids, disk, "DiskId");
+    };
+    // Answer with the state as it is, then count the look.
+    std::vector<json::object> disks = ctx.world.Select("Disks", keep);
+    for (const json::object& seen : disks) {
+        if (json::object* disk = ctx.world.Find("Disks", Str(seen, "DiskId"))) ObserveDisk(ctx, *disk);
+    }
+    json::object out;
+    AddPagedList(ctx, out, disks, {"Disks", "Disk"}, kEcsPaging);
+    return out;
+}
+
+json::object CreateDisk(ActionContext& ctx) {
+    const std::string regionId = ctx.RequireRegion();
+    const json::object& region = RequireRegionItem(ctx, regionId);
+    const std::string zoneId = ctx.Required("ZoneId");
+    RequireZone(region, zoneId);
+
+    const std::string token = ctx.Get("ClientToken", "");
+    const std::string canonical = CanonicalCreateParams(ctx.params);
+    if (json::object* earlier = FindByClientToken(ctx, "Disks", token, canonical)) {
+        return json::object{{"DiskId", Str(*earlier, "DiskId")}, {"OrderId", ""}};
+    }
+
+    const std::string category = ctx.Get("DiskCategory", "cloud");
+    const auto range = CategorySizeRange(category);
+    if (!range) {
+        Fail(403, "InvalidDiskCategory.NotSupported", "The specified disk category is not supported.");
+    }
+
+    const std::string snapshotId = ctx.Get("SnapshotId", "");
+    int64_t snapshotSize = 0;
+    if (!snapshotId.empty()) {
+        const json::object* snapshot = ctx.world.Find("Snapshots", snapshotId);
+        if (snapshot == nullptr || Str(*snapshot, "RegionId") != regionId) {
+            FailNotFound("InvalidSnapshotId", "SnapshotId");
+        }
+        if (Str(*snapshot, "Status") != "accomplished") {
+            Fail(403, "InvalidSnapshot.NotReady", "The specified snapshot creation is not completed yet.");
+        }
+        snapshotSize = std::stoll("0" + Str(*snapshot, "SourceDiskSize"));
+    }
+
+    const std::optional<std::string> sizeText = ctx.Get("Size");
+    if (!sizeText && snapshotId.empty()) FailMissingParameter("Size");
+    const int64_t size = sizeText ? ctx.Int("Size", 0, 1, 1000000) : std::max<int64_t>(snapshotSize, range->min);
+    if (size < snapshotSize) {
+        Fail(403, "InvalidDiskSize.TooSmall", "Specified disk size is less than the size of snapshot.");
+    }
+    if (size < range->min || size > range->max) {
+        Fail(403, "InvalidDiskSize.NotSupported", "The specified disk size is not supported.");
+    }
+
+    json::object disk;
+    disk["DiskId"] = ctx.world.NewId("d");
+    disk["RegionId"] = regionId;
+    disk["ZoneId"] = zoneId;
+    disk["DiskName"] = ctx.Get("DiskName", "");
+    disk["Description"] = ctx.Get("Description", "");
+    disk["Category"] = category;
+    disk["Size"] = size;
+    disk["Type"] = "data";
+    disk["Encrypted"] = ctx.Bool("Encrypted", false);
+    disk["DeleteWithInstance"] = false;
+    disk["Portable"] = true;
+    disk["InstanceId"] = "";
+    disk["Device"] = "";
+    disk["SourceSnapshotId"] = snapshotId;
+    disk["CreationTime"] = FormatUtc(ctx.now, TimePrecision::Seconds);
+    disk["DiskChargeType"] = "PostPaid";
+    disk[kClientToken] = token;
+    disk[kCreateParams] = canonical;
+    EnterTransientState(disk, "Creating",
+                        RegionKnob(ctx.world, regionId, "_DiskCreatingObservations", kDefaultCreatingObservations),
+                        "Available");
+    const json::object& stored = ctx.world.Put("Disks", std::move(disk));
+    return json::object{{"DiskId", Str(stored, "DiskId")}, {"OrderId", ""}};
+}
+
+json::object DeleteDisk(ActionContext& ctx) {
+    const std::string diskId = ctx.Required("DiskId");
+    json::object& disk = RequireDisk(ctx, diskId);
+    const std::string status = Str(disk, "Status");
+    if (status == "Creating") {
+        ObserveDisk(ctx, disk);
+        Fail(403, "IncorrectDiskStatus.Initializing", "The current disk status does not support this operation.");
+    }
+    if (status == "In_use" || status == "Attaching" || status == "Detaching" || !Str(disk, "InstanceId").empty()) {
+        if (status == "Detaching") ObserveDisk(ctx, disk);
+        Fail(403, "DiskStillAttached", "The specified disk has not been detached from instance.");
+    }
+    if (status != "Available") {
+        Fail(403, "IncorrectDiskStatus", "The current disk status does not support this operation.");
+    }
+    ctx.world.Remove("Disks", diskId);
+    return {};
+}
+
+json::object DetachDisk(ActionContext& ctx) {
+    const std::string instanceId = ctx.Required("InstanceId");
+    const std::string diskId = ctx.Required("DiskId");
+    if (ctx.world.Find("Instances", instanceId) == nullptr) FailNotFound("InvalidInstanceId", "InstanceId");
+    json::object& disk = RequireDisk(ctx, diskId);
+    const std::string status = Str(disk, "Status");
+    if (status == "Available") {
+        Fail(404, "InvalidDisk.AlreadyDetached", "The specified disk has already been detached.");
+    }
+    if (Str(disk, "InstanceId") != instanceId) {
+        Fail(403, "DependencyViolation", "The specified disk is not attached to the specified instance.");
+    }
+    if (status != "In_use") {
+        Fail(403, "IncorrectDiskStatus", "The current disk status does not support this operation.");
+    }
+    if (Str(disk, "Type") == "system") {
+        Fail(403, "DiskTypeViolation", "The specified disk is a system disk and cannot be detached.");
+    }
+    EnterTransientState(disk, "Detaching",
+                        RegionKnob(ctx.world, Str(disk, "RegionId"), "_DiskDetachingObservations",
+                                   kDefaultDetachingObservations),
+                        "Available");
+    if (Str(disk, "Status") == "Available") FinishDetach(ctx, disk);
+    return {};
+}
+
+// ---- snapshots
+
+std::string ProgressText(int64_t percent) { return std::to_string(percent) + "%"; }
+
+// One look at a progressing snapshot: it advances by its step, and is done at 100%.
+void AdvanceSnapshot(json::object& snapshot) {
+    if (Str(snapshot, "Status") != "progressing") return;
+    const std::string progress = Str(snapshot, "Progress");
+    const int64_t current = std::stoll("0" + progress.substr(0, progress.find('%')));
+    const int64_t step = std::max<int64_t>(IntMember(snapshot, kProgressStep, kDefaultProgressStep), 1);
+    const int64_t next = std::min<int64_t>(current + step, 100);
+    snapshot["Progress"] = ProgressText(next);
+    snapshot["RemainTime"] = next >= 100 ? 0 : (100 - next) / step + 1;
+    if (next >= 100) snapshot["Status"] = "accomplished";
+}
+
+json::object DescribeSnapshots(ActionContext& ctx) {
+    const std::string regionId = ctx.RequireRegion();
+    const auto ids = ctx.JsonArray("SnapshotIds", 100, "InvalidSnapshotIds.Malformed", 403);
+    const std::string status = ctx.Get("Status", "all");
+    if (status != "all" && status != "progressing" && status != "accomplished" && status != "failed") {
+        Fail(404, "InvalidStatus.NotFound", "The specified Status is not found.");
+    }
+    const auto keep = [&](const json::object& snapshot) {
+        return Str(snapshot, "RegionId") == regionId && InList(ids, snapshot, "SnapshotId") &&
+               ctx.Matches(snapshot, "DiskId", "SourceDiskId") && ctx.Matches(snapshot, "SnapshotName");
+    };
+    // Take the step first: the answer shows the progress made since the last look.
+    for (json::object& snapshot : ctx.world.Items("Snapshots")) {
+        if (keep(snapshot)) AdvanceSnapshot(snapshot);
+    }
+    const std::vector<json::object> snapshots = ctx.world.Select("Snapshots", [&](const json::object& snapshot) {
+        return keep(snapshot) && (status == "all" || Str(snapshot, "Status") == status);
+    });
+    json::object out;
+    AddPagedList(ctx, out, snapshots, {"Snapshots", "Snapshot"}, kEcsPaging);
+    return out;
+}
+
+json::object CreateSnapshot(ActionContext& ctx) {
+    const std::string diskId = ctx.Required("DiskId");
+    const std::string token = ctx.Get("ClientToken", "");
+    const std::string canonical = CanonicalCreateParams(ctx.params);
+    if (json::object* earlier = FindByClientToken(ctx, "Snapshots", token, canonical)) {
+        return json::object{{"SnapshotId", Str(*earlier, "SnapshotId")}};
+    }
+
+    const json::object& disk = RequireDisk(ctx, diskId);
+    const std::string diskStatus = Str(disk, "Status");
+    if (diskStatus != "In_use" && diskStatus != "Available") {
+        Fail(403, "IncorrectDiskStatus", "The current disk status does not support this operation.");
+    }
+    const std::string regionId = Str(disk, "RegionId");
+    const std::string now = FormatUtc(ctx.now, TimePrecision::Seconds);
+
+    json::object snapshot;
+    snapshot["SnapshotId"] = ctx.world.NewId("s");
+    snapshot["SnapshotName"] = ctx.Get("SnapshotName", "");
+    snapshot["Description"] = ctx.Get("Description", "");
+    snapshot["SourceDiskId"] = diskId;
+    snapshot["SourceDiskType"] = Str(disk, "Type").empty() ? "data" : Str(disk, "Type");
+    snapshot["SourceDiskSize"] = std::to_string(IntMember(disk, "Size", 0));
+    snapshot["RegionId"] = regionId;
+    snapshot["Progress"] = ProgressText(0);
+    snapshot["Status"] = "progressing";
+    snapshot["SnapshotType"] = "user";
+    snapshot["Usage"] = "none";
+    snapshot["Category"] = "standard";
+    snapshot["Encrypted"] = disk.if_contains("Encrypted") != nullptr && disk.at("Encrypted").is_bool()
+                                ? disk.at("Encrypted").as_bool()
+                                : false;
+    snapshot["CreationTime"] = now;
+    snapshot["LastModifiedTime"] = now;
+    snapshot["RemainTime"] = 0;
+    snapshot[kProgressStep] = RegionKnob(ctx.world, regionId, "_SnapshotProgressStep", kDefaultProgressStep);
+    snapshot[kClientToken] = token;
+    snapshot[kCreateParams] = canonical;
+    const json::object& stored = ctx.world.Put("Snapshots", std::move(snapshot));
+    return json::object{{"SnapshotId", Str(stored, "SnapshotId")}};
+}
+
+json::object DeleteSnapshot(ActionContext& ctx) {
+    const std::string snapshotId = ctx.Required("SnapshotId");
+    if (ctx.world.Find("Snapshots", snapshotId) == nullptr) FailNotFound("InvalidSnapshotId", "SnapshotId");
+    const bool force = ctx.Bool("Force", false);
+    // A snapshot that existing disks were made from needs Force, as on the service.
+    const bool usedByDisk = !ctx.world.Select("Disks", [&](const json::object& disk) {
+                                 return Str(disk, "SourceSnapshotId") == snapshotId;
+                             }).empty();
+    if (usedByDisk && !force) {
+        Fail(403, "SnapshotCreatedDisk", "The specified snapshot has been used to create disks.");
+    }
+    ctx.world.Remove("Snapshots", snapshotId);
+    return {};
+}
+
+}  // namespace
+
+void RegisterEcsStorageActions(ActionTable& table) {
+    table.Add(Product::Ecs, "DescribeDisks", DescribeDisks);
+    table.Add(Product::Ecs, "CreateDisk", CreateDisk);
+    table.Add(Product::Ecs, "DeleteDisk", DeleteDisk);
+    table.Add(Product::Ecs, "DetachDisk", DetachDisk);
+    table.Add(Product::Ecs, "DescribeSnapshots", DescribeSnapshots);
+    table.Add(Product::Ecs, "CreateSnapshot", CreateSnapshot);
+    table.Add(Product::Ecs, "DeleteSnapshot", DeleteSnapshot);
+}
+
+}  // namespace AcwEmulator
