@@ -135,7 +135,8 @@ void ObserveDisk(ActionContext& ctx, json::object& disk) {
     const std::string next = Str(disk, kNextStatus);
     disk.erase(kObservationsLeft);
     disk.erase(kNextStatus);
-    if (Str(disk, "Status") == "Detaching") FinishDetach(ctx, disk);
+    // Only a detach ends with an instance still named (a new disk never names one).
+    if (next == "Available" && !Str(disk, "InstanceId").empty()) FinishDetach(ctx, disk);
     disk["Status"] = next;
 }
 
