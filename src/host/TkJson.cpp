@@ -1,9 +1,8 @@
-// TkJson: RapidJSON's SAX reader feeding the mObject tree directly (no intermediate
+// TkJson: Boost.JSON's event parser feeding the mObject tree directly (no intermediate
 // DOM), a compact writer, and the lenient scalar getters the record converters use.
 #include "host/TkJson.h"
 
-#include <rapidjson/error/en.h>
-#include <rapidjson/reader.h>
+#include <boost/json/basic_parser_impl.hpp>
 
 #include <charconv>
 #include <cmath>
@@ -21,53 +20,101 @@ namespace {
 
 // ------------------------------------------------------------------ reading
 
-// Receives the reader's events and grows the tree in place. Returning false from a
-// handler aborts the parse, which is how a too-deep document or a top level that is
-// not an object is refused before any work is wasted on it.
+// Receives Boost.JSON's parse events and grows the tree in place (no intermediate
+// document). Setting ec aborts the parse, which is how a too-deep document or a top
+// level that is not an object is refused before more work is spent on it.
 class CTreeBuilder {
  public:
+  // Limits the reader itself enforces; the depth limit is enforced here as well.
+  static constexpr std::size_t max_object_size = std::size_t(-1);
+  static constexpr std::size_t max_array_size = std::size_t(-1);
+  static constexpr std::size_t max_key_size = std::size_t(-1);
+  static constexpr std::size_t max_string_size = std::size_t(-1);
+
+  using error_code = boost::json::error_code;
+  using string_view = boost::json::string_view;
+
   explicit CTreeBuilder(mObject& root) : m_root(root) { m_stack.reserve(TkJson::MAX_DEPTH); }
 
-  bool Null() { return Add(mValue()); }
-  bool Bool(bool b) { return Add(mValue(b)); }
-  bool Int(int n) { return Add(mValue(static_cast<int64_t>(n))); }
-  bool Uint(unsigned n) { return Add(mValue(static_cast<int64_t>(n))); }
-  bool Int64(int64_t n) { return Add(mValue(n)); }
-  bool Uint64(uint64_t n) { return Add(mValue(n)); }
-  // Integers beyond the uint64 range arrive here as reals: kept approximately, never wrapped.
-  bool Double(double d) { return Add(mValue(d)); }
-  bool RawNumber(const char*, rapidjson::SizeType, bool) { return false; }  // not requested
-  bool String(const char* psz, rapidjson::SizeType len, bool) {
-    if (!IsWellFormedText(psz, len)) return false;
-    return Add(mValue(std::string(psz, len)));
-  }
-  bool Key(const char* psz, rapidjson::SizeType len, bool) {
-    if (!IsWellFormedText(psz, len)) return false;
-    m_strKey.assign(psz, len);
-    return true;
-  }
-  bool StartObject() {
+  bool on_document_begin(error_code&) { return true; }
+  bool on_document_end(error_code&) { return true; }
+
+  bool on_object_begin(error_code& ec) {
     if (m_stack.empty()) {
-      if (m_bRootSeen) return false;
-      m_bRootSeen = true;
       m_stack.push_back(SFrame{&m_root, nullptr});
       return true;
     }
-    if (!RoomForOneMoreLevel()) return false;
+    if (!RoomForOneMoreLevel(ec)) return false;
     mValue& slot = Slot();
     slot = mValue(mObject());
     m_stack.push_back(SFrame{&slot.get_obj(), nullptr});
     return true;
   }
-  bool EndObject(rapidjson::SizeType) { return Pop(); }
-  bool StartArray() {
-    if (m_stack.empty() || !RoomForOneMoreLevel()) return false;  // a top-level array is refused
+  bool on_object_end(std::size_t, error_code&) { return Pop(); }
+  bool on_array_begin(error_code& ec) {
+    if (m_stack.empty()) return Refuse(ec);  // a top-level array is not an object
+    if (!RoomForOneMoreLevel(ec)) return false;
     mValue& slot = Slot();
     slot = mValue(mArray());
     m_stack.push_back(SFrame{nullptr, &slot.get_array()});
     return true;
   }
-  bool EndArray(rapidjson::SizeType) { return Pop(); }
+  bool on_array_end(std::size_t, error_code&) { return Pop(); }
+
+  // Keys, strings and numbers may arrive in parts (escapes, buffer boundaries); the
+  // parts are gathered and the final call completes them.
+  bool on_key_part(string_view part, std::size_t, error_code&) {
+    m_strPart.append(part.data(), part.size());
+    return true;
+  }
+  bool on_key(string_view part, std::size_t, error_code&) {
+    TakeText(part, m_strKey);
+    return true;
+  }
+  bool on_string_part(string_view part, std::size_t, error_code&) {
+    m_strPart.append(part.data(), part.size());
+    return true;
+  }
+  bool on_string(string_view part, std::size_t, error_code& ec) {
+    std::string text;
+    TakeText(part, text);
+    return Add(mValue(std::move(text)), ec);
+  }
+  bool on_number_part(string_view part, error_code&) {
+    m_strPart.append(part.data(), part.size());
+    return true;
+  }
+  bool on_int64(std::int64_t n, string_view, error_code& ec) {
+    m_strPart.clear();
+    return Add(mValue(static_cast<int64_t>(n)), ec);
+  }
+  bool on_uint64(std::uint64_t n, string_view, error_code& ec) {
+    m_strPart.clear();
+    return Add(mValue(static_cast<uint64_t>(n)), ec);
+  }
+  // This Boost.JSON converts some reals up to one unit in the last place off, so the
+  // number's own text is converted again exactly. Integers beyond the uint64 range
+  // arrive here too: kept as the nearest real, never wrapped.
+  bool on_double(double d, string_view part, error_code& ec) {
+    const std::string* pText = &m_strPart;
+    std::string whole;
+    if (m_strPart.empty()) {
+      whole.assign(part.data(), part.size());
+      pText = &whole;
+    } else {
+      m_strPart.append(part.data(), part.size());
+    }
+    double exact = 0.0;
+    const char* pEnd = pText->data() + pText->size();
+    const auto result = std::from_chars(pText->data(), pEnd, exact);
+    if (result.ec == std::errc() && result.ptr == pEnd) d = exact;
+    m_strPart.clear();
+    return Add(mValue(d), ec);
+  }
+  bool on_bool(bool b, error_code& ec) { return Add(mValue(b), ec); }
+  bool on_null(error_code& ec) { return Add(mValue(), ec); }
+  bool on_comment_part(string_view, error_code&) { return true; }
+  bool on_comment(string_view, error_code&) { return true; }
 
  private:
   struct SFrame {
@@ -75,22 +122,33 @@ class CTreeBuilder {
     mArray* pArray;
   };
 
-  bool RoomForOneMoreLevel() const {
-    return m_stack.size() < static_cast<size_t>(TkJson::MAX_DEPTH);
+  static bool Refuse(error_code& ec) {
+    ec = boost::json::error::syntax;
+    return false;
+  }
+
+  bool RoomForOneMoreLevel(error_code& ec) const {
+    if (m_stack.size() < static_cast<size_t>(TkJson::MAX_DEPTH)) return true;
+    ec = boost::json::error::too_deep;
+    return false;
   }
 
   // The place the next value goes: a member named by the pending key, or a new element.
   // A repeated member name keeps the last value, as JavaScript's JSON.parse does.
+  // Members often arrive in name order (our own writer, many services), so the end of
+  // the map is offered as the place to insert; a wrong guess costs one comparison.
   mValue& Slot() {
     SFrame& frame = m_stack.back();
     if (frame.pArray != nullptr) return frame.pArray->emplace_back();
-    auto [it, bInserted] = frame.pObject->try_emplace(m_strKey);
-    if (!bInserted) it->second = mValue();
+    mObject& obj = *frame.pObject;
+    const size_t nBefore = obj.size();
+    const auto it = obj.try_emplace(obj.end(), m_strKey);
+    if (obj.size() == nBefore) it->second = mValue();
     return it->second;
   }
 
-  bool Add(mValue&& value) {
-    if (m_stack.empty()) return false;  // a scalar at the top level is not an object
+  bool Add(mValue&& value, error_code& ec) {
+    if (m_stack.empty()) return Refuse(ec);  // a scalar at the top level is not an object
     Slot() = std::move(value);
     return true;
   }
@@ -100,24 +158,22 @@ class CTreeBuilder {
     return true;
   }
 
-  // The reader validates the raw bytes, but a \uDC00 escape without its high half
-  // decodes to the UTF-8 form of a lone surrogate (ED B0..BF ..), which no valid
-  // text contains. Only escapes can produce it, so a quick scan for 0xED suffices.
-  static bool IsWellFormedText(const char* psz, size_t len) {
-    const char* p = psz;
-    const char* pEnd = psz + len;
-    while ((p = static_cast<const char*>(std::memchr(p, '\xED', static_cast<size_t>(pEnd - p)))) !=
-           nullptr) {
-      if (p + 1 < pEnd && (static_cast<unsigned char>(p[1]) & 0xE0) == 0xA0) return false;
-      ++p;
+  // Moves the gathered parts plus the last one into out. The reader has already
+  // refused malformed UTF-8 and unpaired surrogate escapes.
+  void TakeText(string_view last, std::string& out) {
+    if (m_strPart.empty()) {
+      out.assign(last.data(), last.size());
+    } else {
+      m_strPart.append(last.data(), last.size());
+      out.swap(m_strPart);
+      m_strPart.clear();
     }
-    return true;
   }
 
   mObject& m_root;
   std::vector<SFrame> m_stack;
   std::string m_strKey;
-  bool m_bRootSeen = false;
+  std::string m_strPart;
 };
 
 // ------------------------------------------------------------------ writing
@@ -328,16 +384,14 @@ int IntFromReal(double d) {
 
 bool TkJson::Unserialize(const std::string& text, mObject& out) {
   out.clear();
-  CTreeBuilder builder(out);
-  rapidjson::Reader reader;
-  rapidjson::StringStream stream(text.c_str());
-  constexpr unsigned kFlags = rapidjson::kParseValidateEncodingFlag |
-                              rapidjson::kParseFullPrecisionFlag |
-                              rapidjson::kParseIterativeFlag;
-  const rapidjson::ParseResult result = reader.Parse<kFlags>(stream, builder);
-  // The reader stops at a NUL byte as at the end of the text: anything after the
-  // document, a NUL included, is trailing garbage.
-  const bool bOk = !result.IsError() && stream.Tell() == text.size();
+  boost::json::parse_options options;
+  options.max_depth = MAX_DEPTH;  // the builder checks too; this keeps the reader's stack small
+  boost::json::basic_parser<CTreeBuilder> parser(options, out);
+  boost::json::error_code ec;
+  // One call with the whole text: anything after the document (a NUL byte included)
+  // is reported as extra data, and a truncated text as incomplete.
+  const size_t nUsed = parser.write_some(false, text.data(), text.size(), ec);
+  const bool bOk = !ec && nUsed == text.size();
   if (!bOk) out.clear();
   return bOk;
 }
