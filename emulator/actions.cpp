@@ -1,0 +1,251 @@
+// The helpers action handlers share: parameter access, the service's errors, paging, and the
+// table of actions.
+#include <acw_emulator/Actions.h>
+
+#include <boost/json.hpp>
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <ctime>
+
+namespace AcwEmulator {
+namespace json = boost::json;
+
+const char* ProductKey(Product product) {
+    switch (product) {
+        case Product::Ecs: return "ecs";
+        case Product::Vpc: return "vpc";
+        case Product::Rds: return "rds";
+    }
+    return "";
+}
+
+const char* ProductName(Product product) {
+    switch (product) {
+        case Product::Ecs: return "Ecs";
+        case Product::Vpc: return "Vpc";
+        case Product::Rds: return "Rds";
+    }
+    return "";
+}
+
+const char* ProductVersion(Product product) {
+    switch (product) {
+        case Product::Ecs: return "2014-05-26";
+        case Product::Vpc: return "2016-04-28";
+        case Product::Rds: return "2014-08-15";
+    }
+    return "";
+}
+
+void Fail(int status, const std::string& code, const std::string& message) { throw ApiError(status, code, message); }
+
+void FailMissingParameter(const std::string& name) {
+    Fail(400, "MissingParameter",
+         "The input parameter \"" + name + "\" that is mandatory for processing this request is not supplied.");
+}
+
+void FailInvalidParameter(const std::string& name) {
+    Fail(400, "InvalidParameter", "The specified parameter \"" + name + "\" is not valid.");
+}
+
+void FailNotFound(const std::string& codePrefix, const std::string& idName, int status) {
+    Fail(status, codePrefix + ".NotFound", "The specified " + idName + " does not exist.");
+}
+
+std::string FormatUtc(int64_t epochSeconds, TimePrecision precision) {
+    const auto t = static_cast<time_t>(epochSeconds);
+    std::tm tm{};
+    gmtime_r(&t, &tm);
+    char text[32];
+    std::strftime(text, sizeof text, precision == TimePrecision::Minutes ? "%Y-%m-%dT%H:%MZ" : "%Y-%m-%dT%H:%M:%SZ",
+                  &tm);
+    return text;
+}
+
+namespace {
+
+std::optional<int64_t> ToInt(std::string_view text) {
+    int64_t value = 0;
+    const auto* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (ec != std::errc() || ptr != end || text.empty()) return std::nullopt;
+    return value;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// "<prefix>.<N>" or "<prefix>.<N>.<rest>": N (>= 1) and rest; nullopt when the name does not fit.
+std::optional<std::pair<int64_t, std::string>> SplitNumbered(std::string_view name, std::string_view prefix) {
+    if (name.size() <= prefix.size() + 1 || name.substr(0, prefix.size()) != prefix || name[prefix.size()] != '.') {
+        return std::nullopt;
+    }
+    const std::string_view tail = name.substr(prefix.size() + 1);
+    const size_t dot = tail.find('.');
+    const auto index = ToInt(tail.substr(0, dot));
+    if (!index || *index < 1) return std::nullopt;
+    return std::make_pair(*index, dot == std::string_view::npos ? std::string() : std::string(tail.substr(dot + 1)));
+}
+
+}  // namespace
+
+std::optional<std::string> ActionContext::Get(std::string_view name) const {
+    for (const auto& [key, value] : params) {
+        if (key == name) return value;
+    }
+    return std::nullopt;
+}
+
+std::string ActionContext::Get(std::string_view name, std::string_view fallback) const {
+    auto value = Get(name);
+    return value && !value->empty() ? *value : std::string(fallback);
+}
+
+std::string ActionContext::Required(std::string_view name) const {
+    auto value = Get(name);
+    if (!value || value->empty()) FailMissingParameter(std::string(name));
+    return *value;
+}
+
+int64_t ActionContext::Int(std::string_view name, int64_t fallback, int64_t min, int64_t max) const {
+    auto text = Get(name);
+    if (!text || text->empty()) return fallback;
+    auto value = ToInt(*text);
+    if (!value || *value < min || *value > max) FailInvalidParameter(std::string(name));
+    return *value;
+}
+
+bool ActionContext::Bool(std::string_view name, bool fallback) const {
+    auto text = Get(name);
+    if (!text || text->empty()) return fallback;
+    if (EqualsNoCase(*text, "true")) return true;
+    if (EqualsNoCase(*text, "false")) return false;
+    FailInvalidParameter(std::string(name));
+}
+
+std::optional<std::vector<std::string>> ActionContext::JsonArray(std::string_view name, size_t maxItems,
+                                                                 const std::string& errorCode, int status) const {
+    auto text = Get(name);
+    if (!text) return std::nullopt;
+    const std::string message = "The specified parameter \"" + std::string(name) + "\" is not valid.";
+    boost::system::error_code ec;
+    const json::value parsed = json::parse(*text, ec);
+    if (ec || !parsed.is_array() || parsed.as_array().size() > maxItems) Fail(status, errorCode, message);
+    std::vector<std::string> out;
+    for (const auto& v : parsed.as_array()) {
+        if (!v.is_string()) Fail(status, errorCode, message);
+        out.emplace_back(v.as_string());
+    }
+    return out;
+}
+
+std::optional<std::vector<std::string>> ActionContext::CommaList(std::string_view name, size_t maxItems) const {
+    auto text = Get(name);
+    if (!text || text->empty()) return std::nullopt;
+    std::vector<std::string> out;
+    size_t start = 0;
+    while (start <= text->size()) {
+        size_t end = text->find(',', start);
+        if (end == std::string::npos) end = text->size();
+        std::string item = text->substr(start, end - start);
+        item.erase(0, item.find_first_not_of(' '));
+        item.erase(item.find_last_not_of(' ') + 1);
+        if (!item.empty()) out.push_back(std::move(item));
+        start = end + 1;
+    }
+    if (out.size() > maxItems) FailInvalidParameter(std::string(name));
+    return out;
+}
+
+std::vector<std::string> ActionContext::NumberedList(std::string_view prefix) const {
+    std::map<int64_t, std::string> byIndex;
+    for (const auto& [key, value] : params) {
+        auto split = SplitNumbered(key, prefix);
+        if (split && split->second.empty()) byIndex.emplace(split->first, value);
+    }
+    std::vector<std::string> out;
+    for (auto& [index, value] : byIndex) out.push_back(std::move(value));
+    return out;
+}
+
+std::vector<std::map<std::string, std::string>> ActionContext::NumberedObjects(std::string_view prefix) const {
+    std::map<int64_t, std::map<std::string, std::string>> byIndex;
+    for (const auto& [key, value] : params) {
+        auto split = SplitNumbered(key, prefix);
+        if (split && !split->second.empty()) byIndex[split->first].emplace(split->second, value);
+    }
+    std::vector<std::map<std::string, std::string>> out;
+    for (auto& [index, members] : byIndex) out.push_back(std::move(members));
+    return out;
+}
+
+bool ActionContext::Matches(const json::object& item, std::string_view name, std::string_view member) const {
+    auto wanted = Get(name);
+    if (!wanted || wanted->empty()) return true;
+    return Str(item, member.empty() ? name : member) == *wanted;
+}
+
+bool InList(const std::optional<std::vector<std::string>>& ids, const json::object& item, std::string_view member) {
+    if (!ids) return true;
+    const std::string id = Str(item, member);
+    return std::find(ids->begin(), ids->end(), id) != ids->end();
+}
+
+std::string Str(const json::object& item, std::string_view member) {
+    const auto* v = item.if_contains(member);
+    return v && v->is_string() ? std::string(v->as_string()) : std::string();
+}
+
+void AddList(json::object& out, const std::vector<json::object>& items, ListNames names) {
+    json::array array;
+    for (const auto& item : items) array.push_back(World::Public(item));
+    out[names.wrapper] = json::object{{names.item, std::move(array)}};
+}
+
+void AddPagedList(const ActionContext& ctx, json::object& out, const std::vector<json::object>& items,
+                  ListNames names, PageRules rules) {
+    const int64_t pageNumber = ctx.Int("PageNumber", 1, 1, 1'000'000'000);
+    const int64_t pageSize = ctx.Int("PageSize", rules.defaultSize, 1, rules.maxSize);
+    const auto total = static_cast<int64_t>(items.size());
+    const int64_t first = std::min(total, (pageNumber - 1) * pageSize);
+    const int64_t last = std::min(total, first + pageSize);
+    const std::vector<json::object> page(items.begin() + first, items.begin() + last);
+    AddList(out, page, names);
+    if (rules.style == PagingStyle::TotalCount) {
+        out["TotalCount"] = total;
+        out["PageNumber"] = pageNumber;
+        out["PageSize"] = pageSize;
+    } else {
+        out["TotalRecordCount"] = total;
+        out["PageNumber"] = pageNumber;
+        out["PageRecordCount"] = last - first;
+    }
+}
+
+void ActionTable::Add(Product product, std::string action, ActionHandler handler) {
+    m_handlers[product][std::move(action)] = std::move(handler);
+}
+
+const ActionHandler* ActionTable::Find(Product product, std::string_view action) const {
+    const auto byProduct = m_handlers.find(product);
+    if (byProduct == m_handlers.end()) return nullptr;
+    const auto it = byProduct->second.find(action);
+    return it == byProduct->second.end() ? nullptr : &it->second;
+}
+
+ActionTable BuildActionTable() {
+    ActionTable table;
+    RegisterEcsRegionActions(table);
+    RegisterEcsInstanceActions(table);
+    RegisterEcsStorageActions(table);
+    RegisterNetworkActions(table);
+    RegisterRdsActions(table);
+    return table;
+}
+
+}  // namespace AcwEmulator

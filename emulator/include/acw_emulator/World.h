@@ -1,0 +1,98 @@
+// The emulator's resource model: every resource is held as a JSON object in the shape the
+// service returns it from its Describe* action (same member names, same JSON types), so a
+// Describe handler filters and pages the stored objects and an action changes members in place.
+// Internal members that the service never returns start with "_" and are stripped by
+// World::Public (for example the English local name of a region).
+//
+// Collections and their id members (see world.cpp for each kind's defaults):
+//   Regions (RegionId)  Instances (InstanceId)  Disks (DiskId)  Snapshots (SnapshotId)
+//   Images (ImageId)  SecurityGroups (SecurityGroupId)  Vpcs (VpcId)  VSwitches (VSwitchId)
+//   EipAddresses (AllocationId)  DBInstances (DBInstanceId)
+// A region item carries its zones in "Zones": [{"ZoneId", "LocalName", "_LocalNameEn", ...}].
+//
+// A World is not locked by itself: the emulator holds its one state mutex around every use
+// (action handlers, control calls, Emulator::WithWorld).
+#pragma once
+
+#include <boost/json/object.hpp>
+#include <boost/json/value.hpp>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace AcwEmulator {
+
+struct CollectionInfo {
+    std::string name;      // "Instances"
+    std::string idMember;  // "InstanceId"
+    std::string idPrefix;  // "i": generated ids look like "i-acw...".
+    // The members every item of this kind has, in the service's JSON types; seeded and created
+    // items start from it and override what they give.
+    std::function<boost::json::object()> defaults;
+};
+
+class World {
+public:
+    World();
+
+    // The known collections, in a fixed order.
+    [[nodiscard]] static const std::vector<CollectionInfo>& Collections();
+    // Throws std::invalid_argument for an unknown collection name.
+    [[nodiscard]] static const CollectionInfo& Collection(std::string_view name);
+
+    // Items of a collection, in creation order (which is the listing order of Describe*).
+    [[nodiscard]] std::vector<boost::json::object>& Items(std::string_view collection);
+    [[nodiscard]] const std::vector<boost::json::object>& Items(std::string_view collection) const;
+    // The item with that id, or nullptr.
+    [[nodiscard]] boost::json::object* Find(std::string_view collection, std::string_view id);
+    // Merges `item` over the kind's defaults; gives it a new id when it has none; replaces an
+    // existing item with the same id (keeping its place). Returns the stored item.
+    boost::json::object& Put(std::string_view collection, boost::json::object item);
+    // Removes the item; false when there was none.
+    bool Remove(std::string_view collection, std::string_view id);
+    // Items for which `keep` is true, copied, in listing order.
+    [[nodiscard]] std::vector<boost::json::object> Select(
+        std::string_view collection, const std::function<bool(const boost::json::object&)>& keep) const;
+
+    // A fresh id: prefix + "-acw" + 16 base-36 digits of a counter, e.g. "i-acw000000000000001f".
+    // Deterministic: the same sequence after every Reset.
+    [[nodiscard]] std::string NewId(std::string_view prefix);
+    // A RequestId in the service's form (upper-case hex UUID), from a counter.
+    [[nodiscard]] std::string NewRequestId();
+
+    // Deferred state changes, for the service's asynchronous transitions (Stopped -> Starting ->
+    // Running): `member` of the item becomes `value` once `afterRequests` more API requests have
+    // arrived. They advance with requests, never with wall time, so tests are deterministic.
+    void Schedule(std::string_view collection, std::string_view id, std::string_view member,
+                  boost::json::value value, uint64_t afterRequests = 1);
+    // Called by the gateway once per API request, before the handler runs.
+    void OnRequest();
+    [[nodiscard]] uint64_t RequestCount() const { return m_requests; }
+
+    // A copy without the internal "_" members (recursively), for answers.
+    [[nodiscard]] static boost::json::object Public(const boost::json::object& item);
+    // The whole world as JSON (every collection, internal members included).
+    [[nodiscard]] boost::json::object Dump() const;
+    // Adds or replaces the items of {"<Collection>": [items...]}; see Emulator::Seed.
+    void Seed(const boost::json::value& seed);
+    // The demo world: three regions with zones and endpoints, and a few resources.
+    void SeedDefault();
+
+private:
+    struct PendingChange {
+        std::string collection, id, member;
+        boost::json::value value;
+        uint64_t dueAtRequest = 0;
+    };
+    std::map<std::string, std::vector<boost::json::object>, std::less<>> m_items;
+    std::vector<PendingChange> m_pending;
+    uint64_t m_requests = 0;
+    uint64_t m_nextId = 1;
+    uint64_t m_nextRequestId = 1;
+};
+
+}  // namespace AcwEmulator
