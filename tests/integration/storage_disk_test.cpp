@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "AliCloudWrapper/SAliCloudRequest.h"
 #include "StorageTestFixture.h"
 
 namespace AliCloudWrapper {
@@ -115,6 +116,28 @@ TEST_F(DiskTest, AResendAfterALostAnswerDoesNotMakeASecondDisk) {
   });
   EXPECT_EQ(nNamedOnce, 1);
   EXPECT_EQ(WorldText("Disks", sDisk.strDiskId, "DiskName"), "once");
+}
+
+TEST_F(DiskTest, TheEmulatorKeepsClientTokensAsTheServiceDoes) {
+  const auto fnCreate = [&](const std::string& strName, std::string& strResponse) {
+    SAliCloudRequest sRequest = m_pConnection->GetRegionSpecificRequest(REGION);
+    sRequest.AddURLParameter("Action", "CreateDisk");
+    sRequest.AddURLParameter("ZoneId", ZONE);
+    sRequest.AddURLParameter("ClientToken", "4242");
+    sRequest.AddURLParameter("Size", "20");
+    sRequest.AddURLParameter("DiskName", strName);
+    strResponse.clear();
+    return m_pConnection->ExecuteRequest(sRequest, strResponse, false);
+  };
+  std::string strFirst, strSecond, strOther;
+  ASSERT_FALSE(fnCreate("same", strFirst).IsError()) << strFirst;
+  ASSERT_FALSE(fnCreate("same", strSecond).IsError()) << strSecond;
+  std::string strFirstId, strSecondId;
+  ASSERT_TRUE(m_sParser.ParseIdResponse(strFirst, "DiskId", strFirstId));
+  ASSERT_TRUE(m_sParser.ParseIdResponse(strSecond, "DiskId", strSecondId));
+  EXPECT_FALSE(strFirstId.empty());
+  EXPECT_EQ(strFirstId, strSecondId);
+  EXPECT_EQ(fnCreate("other", strOther).GetErrorMessage(), "Error code: IdempotentParameterMismatch");
 }
 
 TEST_F(DiskTest, CreateDiskGivesUpAtItsBoundWithTheServicesError) {
