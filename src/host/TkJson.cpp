@@ -6,7 +6,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <stdexcept>
 #include <string>
@@ -92,7 +91,7 @@ class CTreeBuilder {
     m_strPart.clear();
     return Add(mValue(static_cast<uint64_t>(n)), ec);
   }
-  // This Boost.JSON converts some reals up to one unit in the last place off, so the
+  // Boost.JSON 1.81 converts some reals up to one unit in the last place off, so the
   // number's own text is converted again exactly. Integers beyond the uint64 range
   // arrive here too: kept as the nearest real, never wrapped.
   bool on_double(double d, string_view part, error_code& ec) {
@@ -109,6 +108,9 @@ class CTreeBuilder {
     const auto result = std::from_chars(pText->data(), pEnd, exact);
     if (result.ec == std::errc() && result.ptr == pEnd) d = exact;
     m_strPart.clear();
+    // A number beyond the range of a double (1e400) cannot be kept, and infinity has
+    // no JSON form to write back: the document is refused rather than altered.
+    if (!std::isfinite(d)) return Refuse(ec);
     return Add(mValue(d), ec);
   }
   bool on_bool(bool b, error_code& ec) { return Add(mValue(b), ec); }
