@@ -148,19 +148,6 @@ TEST(SigningRequestRecord, NewRequestIsEmptyAndBuildsABareUrl) {
   EXPECT_EQ(request.ConstructURL(), "https://vpc.aliyuncs.com/?");
 }
 
-TEST(SigningUtils, MethodTextsAndRequestTypes) {
-  EXPECT_EQ(AliCloudUtils::GetHTTPMethodString(HTTP_GET), "GET");
-  EXPECT_EQ(AliCloudUtils::GetHTTPMethodString(HTTP_POST), "POST");
-  EXPECT_EQ(AliCloudUtils::GetHTTPMethodString(HTTP_PUT), "PUT");
-  EXPECT_EQ(AliCloudUtils::GetHTTPMethodString(HTTP_DEFAULT), "");
-  EXPECT_EQ(AliCloudUtils::GetHTTPMethodString(static_cast<HTTPRequestMethod>(9)), "");
-  EXPECT_EQ(AliCloudUtils::GetTkLibCurlHTTPReqType(HTTP_GET), 0);
-  EXPECT_EQ(AliCloudUtils::GetTkLibCurlHTTPReqType(HTTP_POST), 1);
-  EXPECT_EQ(AliCloudUtils::GetTkLibCurlHTTPReqType(HTTP_PUT), 2);
-  EXPECT_EQ(AliCloudUtils::GetTkLibCurlHTTPReqType(HTTP_DEFAULT), 6);
-  EXPECT_EQ(AliCloudUtils::GetTkLibCurlHTTPReqType(static_cast<HTTPRequestMethod>(9)), 6);
-}
-
 TEST(SigningDatabaseEndpoint, EachRegionalRegionGetsItsHostOthersTheCentralOne) {
   const std::vector<std::pair<std::string, std::string>> vecRegional = {
       {"me-east-1", AliRDSCloudEndPoints::DUBAI},
