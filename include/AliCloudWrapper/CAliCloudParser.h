@@ -102,6 +102,12 @@ class CAliCloudParser : public EvEvent {
   bool Convert(const mObject& obj, SDBInstanceInfoLib& out) const;
 
   // ---- end of record converters ----
+
+  // Record types defined outside the library (a test's own records) supply their
+  // converter as an explicit specialization of this template; the overloads above
+  // are exact matches and always win for the library's records.
+  template <typename T>
+  bool Convert(const mObject& obj, T& out) const;
 };
 
 }  // namespace AliCloudWrapper
