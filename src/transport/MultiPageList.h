@@ -19,6 +19,8 @@ namespace MultiPageListDetail {
 
 // The value of the request's "Action" parameter, for log lines.
 std::string ActionOf(const SAliCloudRequest& sRequest);
+// True when the response is a JSON object with a member strKey.
+bool HasMember(const std::string& strResponse, const std::string& strKey);
 
 }  // namespace MultiPageListDetail
 
@@ -55,7 +57,10 @@ CZeError CAliCloudConnectionBase::GetMultiPageList(const SAliCloudRequest& sRequ
 
     // The total is announced once, with the first page.
     if (nPage == 1) {
-      if (!sParser.ParseIntFromResponse(strResponse, GetTagName(TAG_TOTAL_COUNT), nTotal)) {
+      // An absent total would read as 0 and quietly end the listing after one page.
+      const std::string strTotalKey = GetTagName(TAG_TOTAL_COUNT);
+      if (!MultiPageListDetail::HasMember(strResponse, strTotalKey) ||
+          !sParser.ParseIntFromResponse(strResponse, strTotalKey, nTotal)) {
         sEvent.Error(__PRETTY_FUNCTION__, "Failed to parse total count of list. Response is [%s].",
                      strResponse.c_str());
         return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Unkown response from server.");
