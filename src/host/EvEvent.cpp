@@ -183,7 +183,6 @@ void WriteDefaultLocked(SLogState& state, const SLogRecord& record) {
 }
 
 void Deliver(SLogState& state, bool bError, int nLevel, const char* context, std::string strMessage) {
-  if (t_bDelivering) return;
   CThreadFlag flag(t_bDelivering);
   std::lock_guard<std::mutex> lock(state.mutex);
   SLogRecord record;
@@ -205,6 +204,8 @@ void Deliver(SLogState& state, bool bError, int nLevel, const char* context, std
 }
 
 void Write(bool bError, int nLevel, const char* context, const char* format, va_list args) {
+  // A line logged from inside a sink would wait for the lock its own delivery holds.
+  if (t_bDelivering) return;
   if (bError) nLevel = 0;
   if (t_pPending != nullptr) {
     try {
