@@ -14,7 +14,9 @@ foreach(line ${lines})
   endif()
   # "<address> <type> <name>"; the version node (ABS) is not a symbol of ours.
   string(REGEX REPLACE "^[0-9a-fA-F]+ [A-Za-z] " "" name "${line}")
-  if(name MATCHES "AliCloudWrapper::")
+  # Ours: a name in the namespace, optionally after a return type (template
+  # functions) or a compiler prefix such as "typeinfo for".
+  if(name MATCHES "^((typeinfo|typeinfo name|vtable|VTT|guard variable|non-virtual thunk|virtual thunk) (for|to) |[^ <]+ )?AliCloudWrapper::")
     math(EXPR good "${good}+1")
   elseif(NOT line MATCHES " A ")
     list(APPEND bad "${name}")
