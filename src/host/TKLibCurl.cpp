@@ -87,6 +87,17 @@ size_t WriteBody(char* pData, size_t nSize, size_t nCount, void* pUser) {
   return nBytes;
 }
 
+// Called before each send of a request. libcurl resends a request by itself
+// when a reused connection closes before any answer; but a signed request
+// carries a nonce the service has already seen by then and would refuse
+// ("SignatureNonceUsed"). One call therefore sends at most once: the resend is
+// refused here, the transfer fails with no answer, and the connection decides
+// whether to try again with a freshly signed request.
+int RefuseResend(void* pUser, char*, char*, int, int) {
+  int& nSends = *static_cast<int*>(pUser);
+  return ++nSends > 1 ? CURL_PREREQFUNC_ABORT : CURL_PREREQFUNC_OK;
+}
+
 }  // namespace
 
 struct TKLibCurl::SImpl {
@@ -96,6 +107,7 @@ struct TKLibCurl::SImpl {
   std::array<char, CURL_ERROR_SIZE> szErrorBuffer{};
   std::string strBody;
   bool bHaveResponse = false;
+  int nSends = 0;  // sends of the current request (RefuseResend)
   long nLastStatus = 0;
   std::string strLastError;
   long nConnectTimeoutSec = DEFAULT_CONNECT_TIMEOUT_SEC;
@@ -158,6 +170,8 @@ bool TKLibCurl::SImpl::MakeHandle() {
   ACW_SETOPT(CURLOPT_WRITEFUNCTION, &WriteBody);
   ACW_SETOPT(CURLOPT_WRITEDATA, &strBody);
   ACW_SETOPT(CURLOPT_TCP_KEEPALIVE, 1L);
+  ACW_SETOPT(CURLOPT_PREREQFUNCTION, &RefuseResend);
+  ACW_SETOPT(CURLOPT_PREREQDATA, &nSends);
   // A transfer that moves less than one byte per second for this long is
   // abandoned: a stalled server never blocks the caller for ever.
   ACW_SETOPT(CURLOPT_LOW_SPEED_LIMIT, 1L);
@@ -267,6 +281,7 @@ bool TKLibCurl::TKLibCurlSendHttpReq(int nReqType, const char* pszUrl, const cha
   s.strBody.clear();
   s.bHaveResponse = false;
   s.nLastStatus = 0;
+  s.nSends = 0;
   s.strLastError.clear();
   s.szErrorBuffer[0] = '\0';
   if (pszUrl == nullptr) {
@@ -282,7 +297,9 @@ bool TKLibCurl::TKLibCurlSendHttpReq(int nReqType, const char* pszUrl, const cha
     // Nothing usable arrived (refused, timed out, stalled, cut off mid-body):
     // a partial body is dropped so callers see "no answer", never half a document.
     s.strBody.clear();
-    s.strLastError = s.szErrorBuffer[0] != '\0' ? s.szErrorBuffer.data() : curl_easy_strerror(eCode);
+    s.strLastError = s.nSends > 1 ? "connection closed before an answer arrived (not resent)"
+                     : s.szErrorBuffer[0] != '\0' ? s.szErrorBuffer.data()
+                                                 : curl_easy_strerror(eCode);
     s.sEvent.DebugLvl(__PRETTY_FUNCTION__, 2, "HTTP transfer failed [%s].", s.strLastError.c_str());
     return false;
   }

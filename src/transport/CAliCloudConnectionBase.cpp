@@ -60,6 +60,8 @@ void CAliCloudConnectionBase::SetAccessKeyId(const std::string& strKeyId) {
 }
 
 void CAliCloudConnectionBase::SetAccessKeySecret(const std::string& strKeySecret) {
+  // The same secret again (or our own member) would be wiped before it is copied.
+  if (strKeySecret == strAccessKeySecret) return;
   _WipeAccessKeySecret();
   EvLog::RegisterSecret(strKeySecret);
   strAccessKeySecret = strKeySecret;
