@@ -3,67 +3,93 @@
 #include <climits>
 #include <cstring>
 
-#include <openssl/core_names.h>
+#include <openssl/crypto.h>
 #include <openssl/evp.h>
-#include <openssl/params.h>
 
 namespace AliCloudWrapper {
 
 namespace {
 
-struct SMacFree {
-  void operator()(EVP_MAC* p) const { EVP_MAC_free(p); }
-};
-struct SMacCtxFree {
-  void operator()(EVP_MAC_CTX* p) const { EVP_MAC_CTX_free(p); }
-};
 struct SMdCtxFree {
   void operator()(EVP_MD_CTX* p) const { EVP_MD_CTX_free(p); }
 };
-using MacPtr = std::unique_ptr<EVP_MAC, SMacFree>;
-using MacCtxPtr = std::unique_ptr<EVP_MAC_CTX, SMacCtxFree>;
 using MdCtxPtr = std::unique_ptr<EVP_MD_CTX, SMdCtxFree>;
 
 constexpr int kAlgorithmSha1 = 1;
+constexpr size_t kBlockSize = 64;  // SHA-1's input block
 
-EVP_MAC_CTX* MakeSha1HmacTemplate() {
-  MacPtr pMac(EVP_MAC_fetch(nullptr, OSSL_MAC_NAME_HMAC, nullptr));
-  if (!pMac) return nullptr;
-  MacCtxPtr pCtx(EVP_MAC_CTX_new(pMac.get()));  // holds its own reference to the MAC
-  if (!pCtx) return nullptr;
-  char digest[] = OSSL_DIGEST_NAME_SHA1;
-  OSSL_PARAM params[] = {
-      OSSL_PARAM_construct_utf8_string(OSSL_MAC_PARAM_DIGEST, digest, 0),
-      OSSL_PARAM_construct_end(),
-  };
-  if (EVP_MAC_CTX_set_params(pCtx.get(), params) != 1) return nullptr;
-  return pCtx.release();
-}
-
-// Fetching the HMAC implementation and binding it to SHA-1 are the costly
-// parts of OpenSSL 3's MAC setup (a locked provider lookup each). Both are done
-// once per process into a template context; each hash object copies it, so a
-// signature costs only the copy and the HMAC itself. The template is never
-// freed: OpenSSL's own exit handler may already have unloaded its providers
-// when static destructors run, and freeing a context then is unsafe.
-const EVP_MAC_CTX* Sha1HmacTemplate() {
-  static EVP_MAC_CTX* const pTemplate = MakeSha1HmacTemplate();
-  return pTemplate;
+// The SHA-1 implementation, fetched from OpenSSL's provider once per process:
+// an explicit fetch spares every digest start a locked provider lookup. It is
+// never freed, because OpenSSL's own exit handler may already have unloaded
+// the provider when static destructors run.
+const EVP_MD* Sha1() {
+  static EVP_MD* const pSha1 = EVP_MD_fetch(nullptr, "SHA1", nullptr);
+  return pSha1;
 }
 
 }  // namespace
 
-// Without a key the object is a plain digest; setKey turns it into an HMAC.
-// After finish it starts over, keeping the key.
+// HMAC (RFC 2104) written out over the digest: H((K ^ opad) || H((K ^ ipad) || m)).
+// OpenSSL's generic MAC interface costs twice as much per signature (context
+// copies and parameter handling), and signing runs once per request. Without a
+// key the object is a plain digest. After finish it starts over, keeping the key.
 struct TkcHash::SImpl {
   int nAlgorithm = kAlgorithmSha1;
-  MacCtxPtr pMac;    // set while keyed
-  MdCtxPtr pDigest;  // set while unkeyed and data was added
+  MdCtxPtr pCtx;
+  bool bKeyed = false;
+  bool bStarted = false;  // pCtx holds a running computation
   bool bFailed = false;
+  unsigned char innerPad[kBlockSize] = {};
+  unsigned char outerPad[kBlockSize] = {};
 
-  bool StartDigest() {
-    pDigest.reset(EVP_MD_CTX_new());
-    return pDigest && EVP_DigestInit_ex(pDigest.get(), EVP_sha1(), nullptr) == 1;
+  ~SImpl() { ForgetKey(); }
+
+  // The pads are derived from the secret; they do not outlive their use.
+  void ForgetKey() {
+    OPENSSL_cleanse(innerPad, sizeof(innerPad));
+    OPENSSL_cleanse(outerPad, sizeof(outerPad));
+    bKeyed = false;
+  }
+
+  bool Start() {
+    if (!pCtx) pCtx.reset(EVP_MD_CTX_new());
+    bStarted = pCtx && Sha1() != nullptr && EVP_DigestInit_ex2(pCtx.get(), Sha1(), nullptr) == 1 &&
+               (!bKeyed || EVP_DigestUpdate(pCtx.get(), innerPad, kBlockSize) == 1);
+    return bStarted;
+  }
+
+  bool SetKey(const unsigned char* pKey, size_t nLength) {
+    unsigned char block[kBlockSize] = {};
+    bool bOk = true;
+    if (nLength > kBlockSize) {
+      // A key longer than a block is replaced by its digest.
+      unsigned int nDigest = 0;
+      bOk = Sha1() != nullptr && EVP_Digest(pKey, nLength, block, &nDigest, Sha1(), nullptr) == 1;
+    } else if (nLength > 0) {
+      std::memcpy(block, pKey, nLength);
+    }
+    for (size_t i = 0; i < kBlockSize; ++i) {
+      innerPad[i] = static_cast<unsigned char>(block[i] ^ 0x36);
+      outerPad[i] = static_cast<unsigned char>(block[i] ^ 0x5c);
+    }
+    OPENSSL_cleanse(block, sizeof(block));
+    bKeyed = true;
+    return bOk && Start();
+  }
+
+  bool Finish(unsigned char* pDigest) {
+    unsigned int nLength = 0;
+    if (!bStarted && !Start()) return false;
+    bStarted = false;
+    if (EVP_DigestFinal_ex(pCtx.get(), pDigest, &nLength) != 1) return false;
+    if (!bKeyed) return nLength == TkcSHA1::DIGEST_LENGTH;
+    unsigned char inner[EVP_MAX_MD_SIZE];
+    std::memcpy(inner, pDigest, nLength);
+    return EVP_DigestInit_ex2(pCtx.get(), Sha1(), nullptr) == 1 &&
+           EVP_DigestUpdate(pCtx.get(), outerPad, kBlockSize) == 1 &&
+           EVP_DigestUpdate(pCtx.get(), inner, nLength) == 1 &&
+           EVP_DigestFinal_ex(pCtx.get(), pDigest, &nLength) == 1 &&
+           nLength == TkcSHA1::DIGEST_LENGTH;
   }
 };
 
@@ -79,54 +105,29 @@ size_t TkcHash::DigestLength() const { return TkcSHA1::DIGEST_LENGTH; }
 void TkcHash::setKey(const void* pKey, size_t nLength) {
   SImpl& impl = *m_pImpl;
   if (impl.nAlgorithm != kAlgorithmSha1) return;
-  impl.pDigest.reset();
-  const EVP_MAC_CTX* pTemplate = Sha1HmacTemplate();
-  impl.pMac.reset(pTemplate != nullptr ? EVP_MAC_CTX_dup(pTemplate) : nullptr);
-  // OpenSSL takes a null key as "keep the previous key"; an empty key must be
-  // an empty key, so point at a valid byte with length 0.
-  static const unsigned char emptyKey = 0;
-  const unsigned char* pBytes = nLength > 0 ? static_cast<const unsigned char*>(pKey) : &emptyKey;
-  impl.bFailed = !impl.pMac || (nLength > 0 && pKey == nullptr) ||
-                 EVP_MAC_init(impl.pMac.get(), pBytes, nLength, nullptr) != 1;
+  impl.ForgetKey();
+  impl.bFailed = (pKey == nullptr && nLength > 0) ||
+                 !impl.SetKey(static_cast<const unsigned char*>(pKey), nLength);
 }
 
 void TkcHash::addData(const void* pData, size_t nLength) {
   SImpl& impl = *m_pImpl;
   if (impl.bFailed || nLength == 0) return;
-  if (pData == nullptr) {
+  if (pData == nullptr || (!impl.bStarted && !impl.Start())) {
     impl.bFailed = true;
     return;
   }
-  if (impl.pMac) {
-    impl.bFailed = EVP_MAC_update(impl.pMac.get(), static_cast<const unsigned char*>(pData), nLength) != 1;
-    return;
-  }
-  if (!impl.pDigest && !impl.StartDigest()) {
-    impl.bFailed = true;
-    return;
-  }
-  impl.bFailed = EVP_DigestUpdate(impl.pDigest.get(), pData, nLength) != 1;
+  impl.bFailed = EVP_DigestUpdate(impl.pCtx.get(), pData, nLength) != 1;
 }
 
 bool TkcHash::finish(void* pBuffer, size_t nSize) {
   SImpl& impl = *m_pImpl;
   if (pBuffer == nullptr || nSize < TkcSHA1::DIGEST_LENGTH) return false;
-  bool bOk = !impl.bFailed;
   unsigned char digest[EVP_MAX_MD_SIZE];
-  if (bOk && impl.pMac) {
-    size_t nWritten = 0;
-    bOk = EVP_MAC_final(impl.pMac.get(), digest, &nWritten, sizeof(digest)) == 1 &&
-          nWritten == TkcSHA1::DIGEST_LENGTH;
-    // Ready for the next message under the same key (a null key keeps it).
-    impl.bFailed = EVP_MAC_init(impl.pMac.get(), nullptr, 0, nullptr) != 1;
-  } else if (bOk) {
-    // No data at all is still a digest: that of the empty message.
-    unsigned int nWritten = 0;
-    bOk = (impl.pDigest || impl.StartDigest()) &&
-          EVP_DigestFinal_ex(impl.pDigest.get(), digest, &nWritten) == 1 &&
-          nWritten == TkcSHA1::DIGEST_LENGTH;
-    impl.pDigest.reset();
-  }
+  bool bOk = !impl.bFailed && impl.Finish(digest);
+  // The next message starts clean under the same key; a failure does not stick.
+  impl.bFailed = impl.nAlgorithm != kAlgorithmSha1;
+  impl.bStarted = false;
   if (bOk) std::memcpy(pBuffer, digest, TkcSHA1::DIGEST_LENGTH);
   return bOk;
 }
