@@ -158,6 +158,11 @@ void Emulator::Seed(std::string_view jsonText) {
     Seed(seed);
 }
 
+void Emulator::RegisterAction(Product product, const std::string& action, ActionHandler handler) {
+    std::lock_guard<std::mutex> lock(m_impl->state.mutex);
+    m_impl->state.actions.Add(product, action, std::move(handler));
+}
+
 void Emulator::WithWorld(const std::function<void(World&)>& fn) {
     std::lock_guard<std::mutex> lock(m_impl->state.mutex);
     fn(m_impl->state.world);

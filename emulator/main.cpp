@@ -2,10 +2,18 @@
 //
 //   acw-emulator [--port N] [--metadata-port N] [--ca-file PATH] [--key ID:SECRET]...
 //                [--instance-id ID] [--empty-world]
+//   acw-emulator --print-signed-url HOST Name=Value... [--key ID:SECRET]
+//
+// The second form prints a signed URL for a request by hand (curl); see PrintSignedUrl.
 //
 // Prints one line when ready:
 //   acw-emulator ready https=127.0.0.1:<port> metadata=127.0.0.1:<port> ca=<path>
 #include <acw_emulator/Emulator.h>
+
+#include "Signing.h"
+
+#include <chrono>
+#include <random>
 
 #include <csignal>
 #include <cstdio>
@@ -24,7 +32,74 @@ void Usage(std::ostream& out) {
            "  --ca-file PATH     where to write the emulator's CA certificate (PEM)\n"
            "  --key ID:SECRET    accept this access key (repeatable; default acw-demo-key:acw-demo-secret)\n"
            "  --instance-id ID   what the metadata service reports as instance-id\n"
-           "  --empty-world      start without the demo regions and resources\n";
+           "  --empty-world      start without the demo regions and resources\n"
+           "       acw-emulator --print-signed-url HOST Name=Value... [--key ID:SECRET]\n"
+           "  prints https://HOST/?... signed with the key (default the demo key); the common\n"
+           "  parameters (Format, Version of the host's product, AccessKeyId, SignatureMethod,\n"
+           "  SignatureVersion, a fresh SignatureNonce, Timestamp now) are added unless given\n";
+}
+
+// For requests by hand: signs GET https://HOST/?<params> the way a client of the service does.
+int PrintSignedUrl(int argc, char** argv) {
+    if (argc < 3) {
+        Usage(std::cerr);
+        return 2;
+    }
+    const std::string host = argv[2];
+    AcwEmulator::AccessKey key{"acw-demo-key", "acw-demo-secret"};
+    AcwEmulator::Params given;
+    for (int i = 3; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--key" && i + 1 < argc) {
+            const std::string text = argv[++i];
+            const size_t colon = text.find(':');
+            if (colon == std::string::npos) {
+                std::cerr << "acw-emulator: --key wants ID:SECRET\n";
+                return 2;
+            }
+            key = {text.substr(0, colon), text.substr(colon + 1)};
+            continue;
+        }
+        const size_t eq = arg.find('=');
+        if (eq == std::string::npos) {
+            std::cerr << "acw-emulator: parameters are Name=Value, not " << arg << "\n";
+            return 2;
+        }
+        given.emplace_back(arg.substr(0, eq), arg.substr(eq + 1));
+    }
+    auto has = [&given](const std::string& name) {
+        for (const auto& p : given) {
+            if (p.first == name) return true;
+        }
+        return false;
+    };
+    const char* version = host.rfind("vpc", 0) == 0 ? "2016-04-28" : host.rfind("rds", 0) == 0 ? "2014-08-15" : "2014-05-26";
+    std::random_device entropy;
+    char nonce[40];
+    std::snprintf(nonce, sizeof nonce, "%08x-%04x-4%03x-a%03x-%08x%04x", entropy(), entropy() & 0xFFFFu,
+                  entropy() & 0xFFFu, entropy() & 0xFFFu, entropy(), entropy() & 0xFFFFu);
+    const int64_t now = std::chrono::duration_cast<std::chrono::seconds>(
+                            std::chrono::system_clock::now().time_since_epoch()).count();
+    const std::pair<const char*, std::string> common[] = {
+        {"Format", "JSON"},
+        {"Version", version},
+        {"AccessKeyId", key.id},
+        {"SignatureMethod", "HMAC-SHA1"},
+        {"SignatureVersion", "1.0"},
+        {"SignatureNonce", nonce},
+        {"Timestamp", AcwEmulator::FormatUtc(now, AcwEmulator::TimePrecision::Seconds)},
+    };
+    AcwEmulator::Params params = given;
+    for (const auto& [name, value] : common) {
+        if (!has(name)) params.emplace_back(name, value);
+    }
+    std::string url = "https://" + host + "/?";
+    for (const auto& [name, value] : params) {
+        url += AcwEmulator::PercentEncode(name) + "=" + AcwEmulator::PercentEncode(value) + "&";
+    }
+    const std::string signature = AcwEmulator::Sign(key.secret, AcwEmulator::StringToSign("GET", params));
+    std::cout << url << "Signature=" << AcwEmulator::PercentEncode(signature) << "\n";
+    return 0;
 }
 
 uint16_t ParsePort(const std::string& text) {
@@ -37,6 +112,7 @@ uint16_t ParsePort(const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc >= 2 && std::string(argv[1]) == "--print-signed-url") return PrintSignedUrl(argc, argv);
     AcwEmulator::Options options;
     try {
         for (int i = 1; i < argc; ++i) {

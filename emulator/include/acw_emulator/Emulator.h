@@ -17,6 +17,8 @@
 // the HTTPS port (see Control.h for the routes).
 #pragma once
 
+#include <acw_emulator/Actions.h>
+
 #include <boost/json/value.hpp>
 
 #include <cstdint>
@@ -67,6 +69,10 @@ enum class FaultKind {
 };
 
 struct Fault {
+    Fault() = default;
+    Fault(FaultKind kind, std::string action = {}, int count = 1)
+        : kind(kind), action(std::move(action)), count(count) {}
+
     FaultKind kind = FaultKind::ErrorResponse;
     std::string action;  // empty: any action
     int count = 1;
@@ -152,6 +158,8 @@ public:
     // Throws std::invalid_argument for an unknown collection or an item without its id.
     void Seed(const boost::json::value& seed);
     void Seed(std::string_view jsonText);
+    // Adds (or replaces) an action of the running emulator; see Actions.h for how to write one.
+    void RegisterAction(Product product, const std::string& action, ActionHandler handler);
     // Runs `fn` on the world under the state lock (inspect or change resources directly).
     void WithWorld(const std::function<void(World&)>& fn);
     // Forgets resources, faults, journal, counters, nonces and clock setting; re-seeds the

@@ -1,0 +1,146 @@
+// Injected faults, as a client sees them on the wire.
+#include "emulator_test_client.h"
+
+#include <acw_emulator/Emulator.h>
+#include <acw_emulator/World.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+using namespace EmulatorTest;
+using AcwEmulator::Fault;
+using AcwEmulator::FaultKind;
+
+class FaultTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        emu.Start();
+        client = std::make_unique<Client>(emu.HttpsPort(), emu.CaPem());
+    }
+    Response Ecs(const std::string& action = "DescribeRegions",
+                 std::chrono::milliseconds timeout = std::chrono::seconds(5)) {
+        return client->Api(signer, "ecs.aliyuncs.com", kEcs, {{"Action", action}}, "GET", timeout);
+    }
+    Response Rds() { return client->Api(signer, "rds.aliyuncs.com", kRds, {{"Action", "DescribeRegions"}}); }
+
+    AcwEmulator::Emulator emu;
+    Signer signer;
+    std::unique_ptr<Client> client;
+};
+
+TEST_F(FaultTest, ErrorResponseHitsTheNextNMatchingRequestsOnly) {
+    Fault fault;
+    fault.kind = FaultKind::ErrorResponse;
+    fault.action = "DescribeRegions";
+    fault.product = "ecs";
+    fault.count = 2;
+    fault.status = 503;
+    fault.code = "ServiceUnavailable";
+    emu.InjectFault(fault);
+    EXPECT_EQ(Rds().status, 200);  // other product: untouched
+    const Response first = Ecs();
+    EXPECT_EQ(first.status, 503);
+    EXPECT_EQ(first.Code(), "ServiceUnavailable");
+    EXPECT_EQ(first.Json().at("Message").as_string(), "The request has failed due to a temporary failure of the server.");
+    EXPECT_EQ(Ecs().status, 503);
+    EXPECT_EQ(Ecs().status, 200);
+    const auto journal = emu.Journal();
+    EXPECT_EQ(journal[1].fault, "ErrorResponse");
+    EXPECT_EQ(journal[1].code, "ServiceUnavailable");
+    EXPECT_EQ(journal[3].fault, "");
+}
+
+TEST_F(FaultTest, BodiesThatAreEmptyOrNotJson) {
+    emu.InjectFault({FaultKind::EmptyErrorBody, "", 1});
+    Fault notJson{FaultKind::NotJson, "", 1};
+    notJson.status = 200;
+    emu.InjectFault(notJson);
+    const Response empty = Ecs();
+    ASSERT_TRUE(empty.ok) << empty.error;
+    EXPECT_EQ(empty.status, 500);
+    EXPECT_TRUE(empty.body.empty());
+    const Response html = Rds();
+    EXPECT_EQ(html.status, 200);
+    boost::system::error_code ec;
+    (void)boost::json::parse(html.body, ec);
+    EXPECT_TRUE(ec) << html.body;
+}
+
+TEST_F(FaultTest, ClosedConnectionsAndTheirRecovery) {
+    emu.InjectFault({FaultKind::CloseBeforeAnswer, "DescribeRegions", 1});
+    const Response closed = Ecs();
+    EXPECT_FALSE(closed.ok);
+    EXPECT_EQ(Ecs().status, 200);  // a new connection works
+
+    emu.InjectFault({FaultKind::CloseMidBody, "", 1});
+    const Response cut = Ecs();
+    EXPECT_FALSE(cut.ok);  // fewer bytes than Content-Length promised: "partial message"
+    EXPECT_EQ(Ecs().status, 200);
+    const auto journal = emu.Journal();
+    ASSERT_EQ(journal.size(), 4u);
+    EXPECT_EQ(journal[0].status, 0);
+    EXPECT_EQ(journal[0].fault, "CloseBeforeAnswer");
+    EXPECT_EQ(journal[2].fault, "CloseMidBody");
+    EXPECT_EQ(emu.GetCounters().tcpConnections, 3u);
+}
+
+TEST_F(FaultTest, DelayAnswersLateAndStallNeverAnswers) {
+    Fault delay{FaultKind::Delay, "", 1};
+    delay.delayMs = 300;
+    emu.InjectFault(delay);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Ecs().status, 200);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
+
+    emu.InjectFault({FaultKind::Stall, "", 1});
+    const Response stalled = Ecs("DescribeRegions", std::chrono::milliseconds(300));
+    EXPECT_FALSE(stalled.ok);
+    EXPECT_EQ(Ecs().status, 200);
+}
+
+TEST_F(FaultTest, StopDoesNotWaitForAStalledConnection) {
+    emu.InjectFault({FaultKind::Stall, "", 1});
+    std::thread stalledClient([port = emu.HttpsPort(), ca = emu.CaPem()] {
+        Client other(port, ca);
+        Signer s;
+        (void)other.Api(s, "ecs.aliyuncs.com", kEcs, {{"Action", "DescribeRegions"}}, "GET", std::chrono::seconds(10));
+    });
+    while (emu.Journal().empty()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    const auto start = std::chrono::steady_clock::now();
+    emu.Stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    stalledClient.join();  // the client sees its connection closed, well before its own time-out
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
+TEST_F(FaultTest, ExecuteActionChangesTheWorldBehindALostAnswer) {
+    // An action of the test's own, registered like the built-in ones, that creates a disk.
+    emu.RegisterAction(AcwEmulator::Product::Ecs, "CreateTestDisk", [](AcwEmulator::ActionContext& ctx) {
+        const auto& disk = ctx.world.Put("Disks", boost::json::object{{"RegionId", "cn-hangzhou"}});
+        return boost::json::object{{"DiskId", disk.at("DiskId")}};
+    });
+    auto diskCount = [this] {
+        size_t n = 0;
+        emu.WithWorld([&](AcwEmulator::World& world) { n = world.Items("Disks").size(); });
+        return n;
+    };
+    const size_t before = diskCount();
+    emu.InjectFault({FaultKind::CloseBeforeAnswer, "CreateTestDisk", 1});
+    EXPECT_FALSE(Ecs("CreateTestDisk").ok);
+    EXPECT_EQ(diskCount(), before);  // lost before the service acted
+
+    Fault lost{FaultKind::CloseMidBody, "CreateTestDisk", 1};
+    lost.executeAction = true;
+    emu.InjectFault(lost);
+    EXPECT_FALSE(Ecs("CreateTestDisk").ok);
+    EXPECT_EQ(diskCount(), before + 1);  // acted, answer lost
+    const Response next = Ecs("CreateTestDisk");
+    EXPECT_EQ(next.status, 200);
+    EXPECT_EQ(std::string(next.Json().at("DiskId").as_string()).substr(0, 6), "d-acw0");
+}
+
+}  // namespace
