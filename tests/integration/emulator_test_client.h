@@ -13,6 +13,7 @@
 #include <openssl/hmac.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <ctime>
 #include <map>
@@ -70,7 +71,11 @@ struct Signer {
     std::string keyId = "acw-demo-key";
     std::string secret = "acw-demo-secret";
     std::time_t now = std::time(nullptr);
-    int nonce = 0;
+    // Unique across every signer of the process: the emulator rightly refuses a reused nonce.
+    static int NextNonce() {
+        static std::atomic<int> counter{0};
+        return ++counter;
+    }
 
     Params Sign(const std::string& method, const std::string& version, Params params) {
         const std::pair<std::string, std::string> common[] = {
@@ -79,7 +84,7 @@ struct Signer {
             {"AccessKeyId", keyId},
             {"SignatureMethod", "HMAC-SHA1"},
             {"SignatureVersion", "1.0"},
-            {"SignatureNonce", "test-nonce-" + std::to_string(now) + "-" + std::to_string(++nonce)},
+            {"SignatureNonce", "test-nonce-" + std::to_string(now) + "-" + std::to_string(NextNonce())},
             {"Timestamp", UtcText(now)},
         };
         for (const auto& c : common) {

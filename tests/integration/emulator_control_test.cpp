@@ -1,0 +1,127 @@
+// The control routes under /_emulator/ and the metadata service, over the wire.
+#include "emulator_test_client.h"
+
+#include <acw_emulator/Emulator.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace EmulatorTest;
+namespace json = boost::json;
+
+class ControlTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        emu.Start();
+        client = std::make_unique<Client>(emu.HttpsPort(), emu.CaPem());
+    }
+    Response Control(const std::string& method, const std::string& route, const json::value& body = nullptr) {
+        return client->Send(method, "localhost", "/_emulator/" + route, body.is_null() ? "" : json::serialize(body));
+    }
+    Response Regions() { return client->Api(signer, "ecs.aliyuncs.com", kEcs, {{"Action", "DescribeRegions"}}); }
+
+    AcwEmulator::Emulator emu;
+    Signer signer;
+    std::unique_ptr<Client> client;
+};
+
+TEST_F(ControlTest, FaultsClockJournalAndCountersOverHttp) {
+    ASSERT_EQ(Control("POST", "faults",
+                      json::array{json::object{{"kind", "ErrorResponse"}, {"action", "DescribeRegions"},
+                                               {"status", 400}, {"code", "Throttling"}, {"count", 2}}})
+                  .status,
+              200);
+    EXPECT_EQ(Control("GET", "faults").Json().at("faults").at(0).at("count").as_int64(), 2);
+    EXPECT_EQ(Regions().Code(), "Throttling");
+    ASSERT_EQ(Control("DELETE", "faults").status, 200);
+    EXPECT_EQ(Regions().status, 200);
+    EXPECT_EQ(Control("POST", "faults", json::object{{"kind", "Explode"}}).status, 400);
+
+    // A frozen clock an hour back makes the signer's current time stamps expire.
+    const auto clock = Control("POST", "clock", json::object{{"advanceSeconds", -3600}}).Json();
+    EXPECT_TRUE(clock.at("frozen").as_bool());
+    EXPECT_EQ(Regions().Code(), "InvalidTimeStamp.Expired");
+    ASSERT_EQ(Control("POST", "clock", json::object{{"time", UtcText(signer.now)}}).status, 200);
+    EXPECT_EQ(Control("GET", "clock").Json().at("now").as_int64(), signer.now);
+    EXPECT_EQ(Regions().status, 200);
+
+    const auto journal = Control("GET", "journal").Json().at("entries").as_array();
+    ASSERT_EQ(journal.size(), 4u);  // API requests only: control requests are not journaled
+    EXPECT_EQ(journal[0].at("code").as_string(), "Throttling");
+    EXPECT_EQ(journal[0].at("fault").as_string(), "ErrorResponse");
+    EXPECT_EQ(journal[0].at("params").at(0).at(0).as_string(), "Action");
+    const auto counters = Control("GET", "counters").Json();
+    EXPECT_EQ(counters.at("tcpConnections").to_number<int64_t>(), 1);
+    EXPECT_EQ(counters.at("tlsHandshakes").to_number<int64_t>(), 1);
+    EXPECT_EQ(counters.at("apiRequests").to_number<int64_t>(), 4);
+    EXPECT_EQ(Control("GET", "nothing").status, 404);
+}
+
+TEST_F(ControlTest, SeedKeysAndReset) {
+    const json::object seed{{"Regions", json::array{json::object{
+                                            {"RegionId", "eu-central-1"},
+                                            {"LocalName", "欧洲中部 1 (法兰克福)"},
+                                            {"_LocalNameEn", "Germany (Frankfurt)"},
+                                            {"RegionEndpoint", "ecs.eu-central-1.aliyuncs.com"},
+                                            {"Zones", json::array{json::object{{"ZoneId", "eu-central-1a"}}}}}}},
+                            {"Instances", json::array{json::object{{"RegionId", "eu-central-1"}}}}};
+    ASSERT_EQ(Control("POST", "seed", seed).status, 200);
+    EXPECT_EQ(Regions().Json().at("Regions").at("Region").as_array().size(), 4u);
+    const auto world = Control("GET", "world").Json();
+    const auto& instances = world.at("Instances").as_array();
+    ASSERT_EQ(instances.size(), 2u);
+    EXPECT_EQ(instances[1].at("Status").as_string(), "Stopped");  // the kind's defaults filled in
+    EXPECT_EQ(std::string(instances[1].at("InstanceId").as_string()).rfind("i-acw", 0), 0u);
+    // The certificate names regional hosts of regions seeded after start too.
+    EXPECT_EQ(client->Api(signer, "ecs.eu-central-1.aliyuncs.com", kEcs, {{"Action", "DescribeRegions"}}).status, 200);
+
+    EXPECT_EQ(Control("POST", "seed", json::object{{"Gizmos", json::array()}}).status, 400);
+    EXPECT_EQ(Control("POST", "seed", json::object{{"Regions", json::array{json::object{}}}}).status, 400);
+
+    ASSERT_EQ(Control("POST", "keys", json::object{{"id", "second"}, {"secret", "s3cret"}}).status, 200);
+    Signer other;
+    other.keyId = "second";
+    other.secret = "s3cret";
+    EXPECT_EQ(client->Api(other, "ecs.aliyuncs.com", kEcs, {{"Action", "DescribeRegions"}}).status, 200);
+
+    ASSERT_EQ(Control("POST", "reset").status, 200);
+    EXPECT_EQ(Control("GET", "world").Json().at("Instances").as_array().size(), 1u);
+    EXPECT_TRUE(Control("GET", "journal").Json().at("entries").as_array().empty());
+}
+
+TEST_F(ControlTest, MetadataInstanceIdAndTokenModes) {
+    Client meta(emu.MetadataPort(), "");
+    const std::string host = "100.100.100.200";  // only the Host header: the connection is to loopback
+    EXPECT_EQ(meta.Send("GET", host, "/latest/meta-data/instance-id").body, "i-acwemu00000000000001");
+    EXPECT_EQ(meta.Send("GET", host, "/latest/meta-data/region-id").body, "cn-hangzhou");
+    EXPECT_EQ(meta.Send("GET", host, "/latest/meta-data/no-such-leaf").status, 404);
+
+    emu.SetMetadataInstanceId("i-other");
+    EXPECT_EQ(meta.Send("GET", host, "/latest/meta-data/instance-id").body, "i-other");
+
+    EXPECT_EQ(meta.Send("PUT", host, "/latest/api/token").status, 400);  // no TTL header
+    EXPECT_EQ(meta.Send("PUT", host, "/latest/api/token", "", {{"X-aliyun-ecs-metadata-token-ttl-seconds", "0"}}).status,
+              400);
+    const Response token =
+        meta.Send("PUT", host, "/latest/api/token", "", {{"X-aliyun-ecs-metadata-token-ttl-seconds", "60"}});
+    ASSERT_EQ(token.status, 200);
+    ASSERT_FALSE(token.body.empty());
+
+    ASSERT_EQ(Control("POST", "metadata", json::object{{"tokenMode", "required"}}).status, 200);
+    EXPECT_EQ(meta.Send("GET", host, "/latest/meta-data/instance-id").status, 401);
+    const Response withToken =
+        meta.Send("GET", host, "/latest/meta-data/instance-id", "", {{"X-aliyun-ecs-metadata-token", token.body}});
+    EXPECT_EQ(withToken.status, 200);
+    EXPECT_EQ(withToken.body, "i-other");
+    EXPECT_EQ(meta.Send("GET", host, "/latest/meta-data/instance-id", "", {{"X-aliyun-ecs-metadata-token", "forged"}})
+                  .status,
+              401);
+    emu.AdvanceClock(61);  // tokens expire on the emulator clock
+    EXPECT_EQ(meta.Send("GET", host, "/latest/meta-data/instance-id", "", {{"X-aliyun-ecs-metadata-token", token.body}})
+                  .status,
+              401);
+    EXPECT_EQ(emu.GetCounters().metadataRequests, 11u);
+}
+
+}  // namespace
