@@ -134,6 +134,8 @@ bool TkcHash::finish(void* pBuffer, size_t nSize) {
 
 TkcSHA1::TkcSHA1() : TkcHash(kAlgorithmSha1) {}
 
+TkcSHA1::~TkcSHA1() = default;
+
 bool base64Encode(const std::string& in, std::string& out) {
   // EVP_EncodeBlock takes an int length and writes 4 characters per 3 bytes
   // plus a terminating zero.

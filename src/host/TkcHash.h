@@ -29,6 +29,8 @@ class TkcSHA1 : public TkcHash {
  public:
   static constexpr size_t DIGEST_LENGTH = 20;
   TkcSHA1();
+  // Defined in the library, so the vtable and type info live there only.
+  ~TkcSHA1() override;
 };
 
 // Standard padded Base64 (RFC 4648) of in. False only on an internal failure.
