@@ -360,17 +360,23 @@ std::string TKLibCurl::GetLastTransportError() const {
 }
 
 bool TKLibCurl::TKLibCurlUrlEscape(const std::string& in, std::string& out) {
-  out.clear();
-  out.reserve(in.size() * 3);
+  // Signing escapes every name and value twice, so this is on the hot path:
+  // size the output for the worst case once and write through a pointer
+  // instead of growing the string a character at a time.
+  out.resize(in.size() * 3);
+  char* pOut = out.data();
   for (const char ch : in) {
     const auto c = static_cast<unsigned char>(ch);
     if (ESCAPE_TABLE.bKeep[c]) {
-      out.push_back(ch);
+      *pOut++ = ch;
     } else {
-      const char szHex[3] = {'%', HEX_DIGITS[c >> 4], HEX_DIGITS[c & 0x0F]};
-      out.append(szHex, 3);
+      pOut[0] = '%';
+      pOut[1] = HEX_DIGITS[c >> 4];
+      pOut[2] = HEX_DIGITS[c & 0x0F];
+      pOut += 3;
     }
   }
+  out.resize(static_cast<size_t>(pOut - out.data()));
   return true;
 }
 
