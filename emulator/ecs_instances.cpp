@@ -1,5 +1,5 @@
 // Compute instances: DescribeInstances (paged, filtered) and DescribeInstanceAttribute (one
-// instance, flat document), in the shapes of the fact sheet (sections 3.3 and 3.4).
+// instance, flat document), in the shapes the real service answers with.
 #include <acw_emulator/Actions.h>
 #include <acw_emulator/World.h>
 
