@@ -360,10 +360,19 @@ std::string TKLibCurl::GetLastTransportError() const {
 }
 
 bool TKLibCurl::TKLibCurlUrlEscape(const std::string& in, std::string& out) {
-  // Signing escapes every name and value twice, so this is on the hot path:
-  // size the output for the worst case once and write through a pointer
-  // instead of growing the string a character at a time.
-  out.resize(in.size() * 3);
+  // Signing escapes every name and value twice, so this is on the hot path.
+  // A first pass counts the bytes to escape: most names and many values need
+  // none and are copied whole; the others are written through a pointer into
+  // an output sized exactly once.
+  size_t nEscaped = 0;
+  for (const char ch : in) {
+    nEscaped += ESCAPE_TABLE.bKeep[static_cast<unsigned char>(ch)] ? 0 : 1;
+  }
+  if (nEscaped == 0) {
+    out.assign(in);
+    return true;
+  }
+  out.resize(in.size() + 2 * nEscaped);
   char* pOut = out.data();
   for (const char ch : in) {
     const auto c = static_cast<unsigned char>(ch);
@@ -376,7 +385,6 @@ bool TKLibCurl::TKLibCurlUrlEscape(const std::string& in, std::string& out) {
       pOut += 3;
     }
   }
-  out.resize(static_cast<size_t>(pOut - out.data()));
   return true;
 }
 
