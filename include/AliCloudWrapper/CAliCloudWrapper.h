@@ -33,6 +33,11 @@ class CAliCloudNetwork;
 class CAliCloudRDSQueries;
 struct SDBInstanceFilterLib;
 struct SDBInstanceInfoLib;
+struct SSnapshotInfoLib;
+struct SDiskInfoLib;
+struct SSecurityGroupInfoLib;
+struct SVPCInfoLib;
+struct SElasticIPAddress;
 
 class CAliCloudWrapper {
  public:
@@ -66,6 +71,61 @@ class CAliCloudWrapper {
   // metadata service; the empty text off the cloud. Needs no Connect.
   void GetLocalInstanceId(std::string& strInstanceId);
 
+  // ---- snapshots ----
+  // Takes a snapshot of the disk; sInfo gets the new id, the disk id, the name
+  // and the description. The snapshot completes later: poll IsSnapshotCompleted.
+  bool CreateSnapshot(const std::string& strDiskId, SSnapshotInfoLib& sInfo,
+                      const std::string& strSnapshotName, const std::string& strDescription);
+  bool DeleteSnapshot(const std::string& strSnapshotId);
+  // Fails also when the region has no snapshot of that id.
+  bool GetSnapshotInfo(const std::string& strRegionId, const std::string& strSnapshotId,
+                       SSnapshotInfoLib& sInfo);
+  // bExists false (and true returned) when the snapshot is not found.
+  bool DoesSnapshotExist(const std::string& strRegionId, const std::string& strSnapshotId,
+                         bool& bExists);
+  // bCompleted true only at a progress of 100 %.
+  bool IsSnapshotCompleted(const std::string& strRegionId, const std::string& strSnapshotId,
+                           bool& bCompleted);
+
+  // ---- disks ----
+  // Creates a disk in the zone, from the snapshot when strSnapshotId is not
+  // empty. nSizeInBytes 0 takes the snapshot's size; an empty category means
+  // "cloud_efficiency". Waits while the snapshot is not ready yet.
+  bool CreateDisk(const std::string& strRegionId, const std::string& strZoneId, SDiskInfoLib& sInfo,
+                  const std::string& strSnapshotId, const std::string& strDiskName,
+                  const std::string& strDiskCategory, long long nSizeInBytes, bool bEncrypted,
+                  const std::string& strDescription);
+  // Detaches the disk from the instance and waits until it is no longer
+  // "Detaching". The region id is needed: an empty one fails and sends nothing.
+  bool DetachDisk(const std::string& strInstanceId, const std::string& strDiskId,
+                  const std::string& strRegionId);
+  bool DeleteDisk(const std::string& strDiskId);
+  // Fails also when the region has no disk of that id.
+  bool GetDiskInfo(const std::string& strRegionId, const std::string& strDiskId, SDiskInfoLib& sInfo);
+  // bExists false (and true returned) when the disk is not found.
+  bool DoesDiskExist(const std::string& strRegionId, const std::string& strDiskId, bool& bExists);
+
+  // ---- networking ----
+  // Appends every security group of the region, of all its VPCs.
+  bool GetSecurityGroupList(const std::string& strRegionId,
+                            std::vector<SSecurityGroupInfoLib>& vecGroups);
+  // Appends every VPC of the region.
+  bool GetVPCListInRegion(const std::string& strRegionId, std::vector<SVPCInfoLib>& vecVpcs);
+  // Creates a security group in the VPC; an empty name or description is not sent.
+  bool CreateSecurityGroup(const std::string& strRegionId, const std::string& strVpcId,
+                           std::string& strSecurityGroupId, const std::string& strGroupName,
+                           const std::string& strDescription);
+  bool GetElasticIPAddress(const std::string& strRegionId, const std::string& strAllocationId,
+                           SElasticIPAddress& sAddress);
+  // The service completes the binding asynchronously ("Associating", then "InUse").
+  bool BindEIPToInstance(const std::string& strAllocationId, const std::string& strInstanceId);
+  // Allocates a new elastic IP; an empty bandwidth (Mbit/s) or charge type
+  // leaves the service's default.
+  bool CreateEIPAddress(const std::string& strRegionId, std::string& strAllocationId,
+                        const std::string& strBandwidth, const std::string& strInternetChargeType);
+  // Gives the instance a public address (the one it has, if any) and returns it.
+  bool AssociatePublicIP(const std::string& strInstanceId, std::string& strIpAddress);
+
   // ---- database inventory (needs ConnectRDS or InitRDS first: before that
   // these fail with a last error that says so, and send nothing) ----
   // Finds the database instances of every region, optionally of one engine.
@@ -82,6 +142,11 @@ class CAliCloudWrapper {
   // null, the log gets "<message> Error: [<diagnostic text>]." with pszContext.
   bool _ReportResult(const CZeError& eResult, const char* pszContext,
                      const char* pszFailureMessage);
+  // The same for messages that name arguments. The log line is
+  // "<strLead> Error: [<diagnostic text>]<pszEnd>"; strLead already holds the
+  // operation's arguments, and pszEnd is "." or "" as the message has it.
+  bool _ReportResult(const CZeError& eResult, const char* pszContext, const std::string& strLead,
+                     const char* pszEnd);
   // The credential checks of Connect and ConnectRDS: false (with the last error
   // and a log line) when either value is empty.
   bool _CheckCredentials(const std::string& strAccessKeyId,

@@ -96,10 +96,19 @@ bool CAliCloudWrapper::GetDBInstanceInfoList(std::vector<SDBInstanceInfoLib>& ve
 bool CAliCloudWrapper::_ReportResult(const CZeError& eResult, const char* pszContext,
                                      const char* pszFailureMessage) {
   if (!eResult.IsError()) return true;
-  strLastError = eResult.AsString(EErrorOutputFormat(EErrorOutputFormat::MESSAGE));
-  if (pszFailureMessage != nullptr) {
-    sEvent.Error(pszContext, "%s Error: [%s].", pszFailureMessage, eResult.AsString().c_str());
+  if (pszFailureMessage == nullptr) {
+    strLastError = eResult.AsString(EErrorOutputFormat(EErrorOutputFormat::MESSAGE));
+    return false;
   }
+  return _ReportResult(eResult, pszContext, std::string(pszFailureMessage), ".");
+}
+
+bool CAliCloudWrapper::_ReportResult(const CZeError& eResult, const char* pszContext,
+                                     const std::string& strLead, const char* pszEnd) {
+  if (!eResult.IsError()) return true;
+  strLastError = eResult.AsString(EErrorOutputFormat(EErrorOutputFormat::MESSAGE));
+  // The lead carries caller-supplied ids: pass it as an argument, never as the format.
+  sEvent.Error(pszContext, "%s Error: [%s]%s", strLead.c_str(), eResult.AsString().c_str(), pszEnd);
   return false;
 }
 
