@@ -23,6 +23,10 @@ using tcp = net::ip::tcp;
 namespace {
 
 constexpr size_t kBodyLimit = 8 * 1024 * 1024;
+// Clients send every parameter in the query of a GET, so the request line can be long (a
+// Base64 UserData of 32 KB grows past 40 KB once percent-encoded): far above Beast's 8 KB
+// default for the header.
+constexpr uint32_t kHeaderLimit = 1024 * 1024;
 
 HttpIn ToHttpIn(const http::request<http::string_body>& req, bool fromLoopback) {
     HttpIn in;
@@ -59,6 +63,7 @@ protected:
     void ReadRequest() {
         m_parser.emplace();
         m_parser->body_limit(kBodyLimit);
+        m_parser->header_limit(kHeaderLimit);
         http::async_read(Self().Stream(), m_buffer, *m_parser,
                          beast::bind_front_handler(&Session::OnRead, this->shared_from_this()));
     }

@@ -10,7 +10,7 @@ namespace {
 using namespace EmulatorTest;
 namespace json = boost::json;
 
-class ControlTest : public ::testing::Test {
+class EmulatorControlTest : public ::testing::Test {
 protected:
     void SetUp() override {
         emu.Start();
@@ -26,7 +26,7 @@ protected:
     std::unique_ptr<Client> client;
 };
 
-TEST_F(ControlTest, FaultsClockJournalAndCountersOverHttp) {
+TEST_F(EmulatorControlTest, FaultsClockJournalAndCountersOverHttp) {
     ASSERT_EQ(Control("POST", "faults",
                       json::array{json::object{{"kind", "ErrorResponse"}, {"action", "DescribeRegions"},
                                                {"status", 400}, {"code", "Throttling"}, {"count", 2}}})
@@ -58,7 +58,7 @@ TEST_F(ControlTest, FaultsClockJournalAndCountersOverHttp) {
     EXPECT_EQ(Control("GET", "nothing").status, 404);
 }
 
-TEST_F(ControlTest, SeedKeysAndReset) {
+TEST_F(EmulatorControlTest, SeedKeysAndReset) {
     const json::object seed{{"Regions", json::array{json::object{
                                             {"RegionId", "eu-central-1"},
                                             {"LocalName", "欧洲中部 1 (法兰克福)"},
@@ -90,7 +90,7 @@ TEST_F(ControlTest, SeedKeysAndReset) {
     EXPECT_TRUE(Control("GET", "journal").Json().at("entries").as_array().empty());
 }
 
-TEST_F(ControlTest, MetadataInstanceIdAndTokenModes) {
+TEST_F(EmulatorControlTest, MetadataInstanceIdAndTokenModes) {
     Client meta(emu.MetadataPort(), "");
     const std::string host = "100.100.100.200";  // only the Host header: the connection is to loopback
     EXPECT_EQ(meta.Send("GET", host, "/latest/meta-data/instance-id").body, "i-acwemu00000000000001");

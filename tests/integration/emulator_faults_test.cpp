@@ -15,7 +15,7 @@ using namespace EmulatorTest;
 using AcwEmulator::Fault;
 using AcwEmulator::FaultKind;
 
-class FaultTest : public ::testing::Test {
+class EmulatorFaultTest : public ::testing::Test {
 protected:
     void SetUp() override {
         emu.Start();
@@ -32,7 +32,7 @@ protected:
     std::unique_ptr<Client> client;
 };
 
-TEST_F(FaultTest, ErrorResponseHitsTheNextNMatchingRequestsOnly) {
+TEST_F(EmulatorFaultTest, ErrorResponseHitsTheNextNMatchingRequestsOnly) {
     Fault fault;
     fault.kind = FaultKind::ErrorResponse;
     fault.action = "DescribeRegions";
@@ -54,7 +54,7 @@ TEST_F(FaultTest, ErrorResponseHitsTheNextNMatchingRequestsOnly) {
     EXPECT_EQ(journal[3].fault, "");
 }
 
-TEST_F(FaultTest, BodiesThatAreEmptyOrNotJson) {
+TEST_F(EmulatorFaultTest, BodiesThatAreEmptyOrNotJson) {
     emu.InjectFault({FaultKind::EmptyErrorBody, "", 1});
     Fault notJson{FaultKind::NotJson, "", 1};
     notJson.status = 200;
@@ -70,7 +70,7 @@ TEST_F(FaultTest, BodiesThatAreEmptyOrNotJson) {
     EXPECT_TRUE(ec) << html.body;
 }
 
-TEST_F(FaultTest, ClosedConnectionsAndTheirRecovery) {
+TEST_F(EmulatorFaultTest, ClosedConnectionsAndTheirRecovery) {
     emu.InjectFault({FaultKind::CloseBeforeAnswer, "DescribeRegions", 1});
     const Response closed = Ecs();
     EXPECT_FALSE(closed.ok);
@@ -88,7 +88,7 @@ TEST_F(FaultTest, ClosedConnectionsAndTheirRecovery) {
     EXPECT_EQ(emu.GetCounters().tcpConnections, 3u);
 }
 
-TEST_F(FaultTest, DelayAnswersLateAndStallNeverAnswers) {
+TEST_F(EmulatorFaultTest, DelayAnswersLateAndStallNeverAnswers) {
     Fault delay{FaultKind::Delay, "", 1};
     delay.delayMs = 300;
     emu.InjectFault(delay);
@@ -102,7 +102,7 @@ TEST_F(FaultTest, DelayAnswersLateAndStallNeverAnswers) {
     EXPECT_EQ(Ecs().status, 200);
 }
 
-TEST_F(FaultTest, StopDoesNotWaitForAStalledConnection) {
+TEST_F(EmulatorFaultTest, StopDoesNotWaitForAStalledConnection) {
     emu.InjectFault({FaultKind::Stall, "", 1});
     std::thread stalledClient([port = emu.HttpsPort(), ca = emu.CaPem()] {
         Client other(port, ca);
@@ -117,7 +117,7 @@ TEST_F(FaultTest, StopDoesNotWaitForAStalledConnection) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
-TEST_F(FaultTest, ExecuteActionChangesTheWorldBehindALostAnswer) {
+TEST_F(EmulatorFaultTest, ExecuteActionChangesTheWorldBehindALostAnswer) {
     // An action of the test's own, registered like the built-in ones, that creates a disk.
     emu.RegisterAction(AcwEmulator::Product::Ecs, "CreateTestDisk", [](AcwEmulator::ActionContext& ctx) {
         const auto& disk = ctx.world.Put("Disks", boost::json::object{{"RegionId", "cn-hangzhou"}});

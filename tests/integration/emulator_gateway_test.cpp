@@ -11,7 +11,7 @@ namespace {
 
 using namespace EmulatorTest;
 
-class GatewayTest : public ::testing::Test {
+class EmulatorGatewayTest : public ::testing::Test {
 protected:
     void SetUp() override {
         emu.Start();
@@ -29,7 +29,7 @@ protected:
     std::unique_ptr<Client> client;
 };
 
-TEST_F(GatewayTest, AcceptsSignedGetAndFormPostOnEveryServiceHost) {
+TEST_F(EmulatorGatewayTest, AcceptsSignedGetAndFormPostOnEveryServiceHost) {
     for (const char* host : {"ecs.aliyuncs.com", "ecs.cn-hangzhou.aliyuncs.com", "ecs-cn-hangzhou.aliyuncs.com",
                              "ecs.ap-southeast-1.aliyuncs.com:443"}) {
         const Response r = Regions({}, host);
@@ -40,11 +40,14 @@ TEST_F(GatewayTest, AcceptsSignedGetAndFormPostOnEveryServiceHost) {
     const Response post = client->Api(signer, "rds.cn-zhangjiakou.aliyuncs.com", kRds,
                                       {{"Action", "DescribeRegions"}, {"OwnerAccount", "a b*c~d/é"}}, "POST");
     EXPECT_EQ(post.status, 200) << post.body;
+    // A long query (a UserData-sized value, over 40 KB once encoded) fits in one GET.
+    const Response longQuery = Regions({{"OwnerAccount", std::string(20000, '+') + std::string(20000, 'A')}});
+    EXPECT_EQ(longQuery.status, 200) << longQuery.error;
     const Response vpc = client->Api(signer, "vpc.aliyuncs.com", kVpc, {{"Action", "DescribeRegions"}});
     EXPECT_EQ(vpc.Code(), "InvalidAction.NotFound");  // a known product, an action it does not have
 }
 
-TEST_F(GatewayTest, RefusesWrongSignatureWithItsOwnStringToSign) {
+TEST_F(EmulatorGatewayTest, RefusesWrongSignatureWithItsOwnStringToSign) {
     signer.secret = "not-the-secret";
     const Response r = Regions({{"AcceptLanguage", "en-US"}});
     ASSERT_EQ(r.status, 400);
@@ -61,7 +64,7 @@ TEST_F(GatewayTest, RefusesWrongSignatureWithItsOwnStringToSign) {
     EXPECT_EQ(doc.at("HostId").as_string(), "ecs.aliyuncs.com");
 }
 
-TEST_F(GatewayTest, CommonParameterErrorsCarryTheServiceCodesAndStatuses) {
+TEST_F(EmulatorGatewayTest, CommonParameterErrorsCarryTheServiceCodesAndStatuses) {
     struct Case {
         const char* what;
         Params params;
@@ -96,7 +99,7 @@ TEST_F(GatewayTest, CommonParameterErrorsCarryTheServiceCodesAndStatuses) {
     EXPECT_EQ(host.status, 404);
 }
 
-TEST_F(GatewayTest, TimeStampWindowFollowsTheEmulatorClock) {
+TEST_F(EmulatorGatewayTest, TimeStampWindowFollowsTheEmulatorClock) {
     emu.SetClock(signer.now + 15 * 60);
     EXPECT_EQ(Regions().status, 200);
     emu.SetClock(signer.now + 15 * 60 + 1);
@@ -105,7 +108,7 @@ TEST_F(GatewayTest, TimeStampWindowFollowsTheEmulatorClock) {
     EXPECT_EQ(Regions().Code(), "InvalidTimeStamp.Expired");
 }
 
-TEST_F(GatewayTest, NonceIsRememberedForThirtyOneMinutesAndOnlyWhenGenuine) {
+TEST_F(EmulatorGatewayTest, NonceIsRememberedForThirtyOneMinutesAndOnlyWhenGenuine) {
     Params forged = signer.Sign("GET", kEcs, {{"Action", "DescribeRegions"}, {"SignatureNonce", "n-1"}});
     forged.back().second = "AAAAAAAAAAAAAAAAAAAAAAAAAAA=";
     EXPECT_EQ(client->Send("GET", "ecs.aliyuncs.com", "/?" + Query(forged)).Code(), "SignatureDoesNotMatch");
@@ -122,7 +125,7 @@ TEST_F(GatewayTest, NonceIsRememberedForThirtyOneMinutesAndOnlyWhenGenuine) {
     EXPECT_EQ(Regions({{"SignatureNonce", "n-1"}}).status, 200);
 }
 
-TEST_F(GatewayTest, DescribeRegionsHasTheServiceShapesAndLanguages) {
+TEST_F(EmulatorGatewayTest, DescribeRegionsHasTheServiceShapesAndLanguages) {
     const auto zh = Regions().Json();
     EXPECT_EQ(zh.at("RequestId").as_string().size(), 36u);
     const auto& regions = zh.at("Regions").at("Region").as_array();
@@ -142,7 +145,7 @@ TEST_F(GatewayTest, DescribeRegionsHasTheServiceShapesAndLanguages) {
     EXPECT_EQ(entries[0].at("RegionEndpoint").as_string(), "rds.aliyuncs.com");
 }
 
-TEST_F(GatewayTest, JournalAndCountersRecordEveryRequestOnOneKeptAliveConnection) {
+TEST_F(EmulatorGatewayTest, JournalAndCountersRecordEveryRequestOnOneKeptAliveConnection) {
     for (int i = 0; i < 5; ++i) ASSERT_EQ(Regions({{"Note", "a b&c=d"}}).status, 200);
     signer.secret = "wrong";
     ASSERT_EQ(Regions().status, 400);

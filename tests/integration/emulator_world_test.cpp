@@ -10,7 +10,7 @@ namespace {
 using namespace AcwEmulator;
 namespace json = boost::json;
 
-class HelperTest : public ::testing::Test {
+class EmulatorHelperTest : public ::testing::Test {
 protected:
     ActionContext Context(Params params) {
         m_params = std::move(params);
@@ -28,7 +28,7 @@ protected:
     Params m_params;
 };
 
-TEST_F(HelperTest, PagingDefaultsMaximaAndBothAnswerStyles) {
+TEST_F(EmulatorHelperTest, PagingDefaultsMaximaAndBothAnswerStyles) {
     std::vector<json::object> items;
     for (int i = 0; i < 25; ++i) items.push_back(json::object{{"Id", i}, {"_internal", true}});
 
@@ -72,7 +72,7 @@ TEST_F(HelperTest, PagingDefaultsMaximaAndBothAnswerStyles) {
               "InvalidParameter");
 }
 
-TEST_F(HelperTest, ListParametersInTheirThreeForms) {
+TEST_F(EmulatorHelperTest, ListParametersInTheirThreeForms) {
     auto ctx = Context({{"InstanceIds", R"(["i-1","i-2"])"},
                         {"Bad", R"(["i-1",2])"},
                         {"AllocationId", "eip-1, eip-2,,"},
@@ -95,7 +95,7 @@ TEST_F(HelperTest, ListParametersInTheirThreeForms) {
     EXPECT_EQ(disks[1].at("Size"), "50");
 }
 
-TEST_F(HelperTest, ScalarParametersAndFilters) {
+TEST_F(EmulatorHelperTest, ScalarParametersAndFilters) {
     auto ctx = Context({{"Force", "True"}, {"Size", "20"}, {"ZoneId", "z-1"}, {"Empty", ""}});
     EXPECT_TRUE(ctx.Bool("Force", false));
     EXPECT_FALSE(ctx.Bool("Missing", false));
@@ -107,7 +107,7 @@ TEST_F(HelperTest, ScalarParametersAndFilters) {
     EXPECT_TRUE(ctx.Matches(json::object{{"ZoneId", "z-2"}}, "Empty", "ZoneId"));  // empty filter matches all
 }
 
-TEST(WorldTest, PutMergesDefaultsKeepsOrderAndReplacesById) {
+TEST(EmulatorWorldTest, PutMergesDefaultsKeepsOrderAndReplacesById) {
     World world;
     auto& disk = world.Put("Disks", json::object{{"RegionId", "cn-hangzhou"}, {"Size", 100}});
     const std::string id(disk.at("DiskId").as_string());
@@ -127,7 +127,7 @@ TEST(WorldTest, PutMergesDefaultsKeepsOrderAndReplacesById) {
     EXPECT_THROW((void)world.Items("Gizmos"), std::invalid_argument);
 }
 
-TEST(WorldTest, ScheduledChangesAdvanceWithRequests) {
+TEST(EmulatorWorldTest, ScheduledChangesAdvanceWithRequests) {
     World world;
     (void)world.Put("Instances", json::object{{"InstanceId", "i-1"}, {"Status", "Starting"}});
     world.Schedule("Instances", "i-1", "Status", "Running", 2);
@@ -142,7 +142,7 @@ TEST(WorldTest, ScheduledChangesAdvanceWithRequests) {
     EXPECT_EQ(world.Find("Instances", "i-1"), nullptr);
 }
 
-TEST(WorldTest, IdsAndRequestIdsAreDeterministic) {
+TEST(EmulatorWorldTest, IdsAndRequestIdsAreDeterministic) {
     World a;
     World b;
     EXPECT_EQ(a.NewId("i"), b.NewId("i"));
