@@ -68,6 +68,10 @@ class TKLibCurl {
   // (letters, digits, "-", ".", "_", "~") is kept, every other byte becomes
   // "%XX" in upper case. Needs no handle. out is empty when in is empty.
   static bool TKLibCurlUrlEscape(const std::string& in, std::string& out);
+  // The same escaping, appended to out (for building long texts in one buffer).
+  static void TKLibCurlUrlEscapeAppend(const std::string& in, std::string& out);
+  // True when escaping would change in (it holds a byte outside the kept set).
+  static bool TKLibCurlUrlNeedsEscape(const std::string& in);
 
  private:
   struct SImpl;

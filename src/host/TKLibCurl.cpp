@@ -53,17 +53,27 @@ bool GlobalInit() {
 
 // Unreserved characters of RFC 3986 stay as they are; libcurl's curl_easy_escape
 // keeps exactly these. The table is built once at compile time.
+// What one input byte becomes: itself, or "%XX". Four bytes, so the escape
+// loop copies a whole entry without branching and advances by nLength.
+struct SEscapeCode {
+  char szText[3];
+  unsigned char nLength;
+};
+
 struct SEscapeTable {
   std::array<bool, 256> bKeep{};
+  std::array<SEscapeCode, 256> code{};
   constexpr SEscapeTable() {
+    constexpr char kHex[] = "0123456789ABCDEF";
     for (int c = 0; c < 256; ++c) {
       bKeep[c] = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
                  c == '-' || c == '.' || c == '_' || c == '~';
+      code[c] = bKeep[c] ? SEscapeCode{{static_cast<char>(c), 0, 0}, 1}
+                         : SEscapeCode{{'%', kHex[c >> 4], kHex[c & 0x0F]}, 3};
     }
   }
 };
 constexpr SEscapeTable ESCAPE_TABLE;
-constexpr char HEX_DIGITS[] = "0123456789ABCDEF";
 
 std::string Trim(const std::string& str) {
   const size_t nBegin = str.find_first_not_of(" \t");
@@ -359,32 +369,38 @@ std::string TKLibCurl::GetLastTransportError() const {
   return m_pImpl ? m_pImpl->strLastError : std::string();
 }
 
-bool TKLibCurl::TKLibCurlUrlEscape(const std::string& in, std::string& out) {
-  // Signing escapes every name and value twice, so this is on the hot path.
-  // A first pass counts the bytes to escape: most names and many values need
-  // none and are copied whole; the others are written through a pointer into
-  // an output sized exactly once.
-  size_t nEscaped = 0;
+// Signing escapes every name and value twice, so these are on the hot path:
+// texts that need no escaping are copied whole, the others are written
+// through a pointer into room reserved once for the worst case.
+bool TKLibCurl::TKLibCurlUrlNeedsEscape(const std::string& in) {
   for (const char ch : in) {
-    nEscaped += ESCAPE_TABLE.bKeep[static_cast<unsigned char>(ch)] ? 0 : 1;
+    if (!ESCAPE_TABLE.bKeep[static_cast<unsigned char>(ch)]) return true;
   }
-  if (nEscaped == 0) {
+  return false;
+}
+
+void TKLibCurl::TKLibCurlUrlEscapeAppend(const std::string& in, std::string& out) {
+  // Room for the worst case plus one byte, since every step copies a whole
+  // four-byte entry and keeps only its length.
+  const size_t nStart = out.size();
+  out.resize(nStart + 3 * in.size() + 1);
+  char* const pBegin = out.data() + nStart;
+  char* pOut = pBegin;
+  for (const char ch : in) {
+    const SEscapeCode& sCode = ESCAPE_TABLE.code[static_cast<unsigned char>(ch)];
+    std::memcpy(pOut, &sCode, sizeof(sCode));
+    pOut += sCode.nLength;
+  }
+  out.resize(nStart + static_cast<size_t>(pOut - pBegin));
+}
+
+bool TKLibCurl::TKLibCurlUrlEscape(const std::string& in, std::string& out) {
+  if (!TKLibCurlUrlNeedsEscape(in)) {
     out.assign(in);
     return true;
   }
-  out.resize(in.size() + 2 * nEscaped);
-  char* pOut = out.data();
-  for (const char ch : in) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (ESCAPE_TABLE.bKeep[c]) {
-      *pOut++ = ch;
-    } else {
-      pOut[0] = '%';
-      pOut[1] = HEX_DIGITS[c >> 4];
-      pOut[2] = HEX_DIGITS[c & 0x0F];
-      pOut += 3;
-    }
-  }
+  out.clear();
+  TKLibCurlUrlEscapeAppend(in, out);
   return true;
 }
 

@@ -136,6 +136,10 @@ TkcSHA1::TkcSHA1() : TkcHash(kAlgorithmSha1) {}
 
 TkcSHA1::~TkcSHA1() = default;
 
+void SecureWipe(void* p, size_t n) {
+  if (p != nullptr && n > 0) OPENSSL_cleanse(p, n);
+}
+
 bool base64Encode(const std::string& in, std::string& out) {
   // EVP_EncodeBlock takes an int length and writes 4 characters per 3 bytes
   // plus a terminating zero.

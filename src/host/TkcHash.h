@@ -33,6 +33,10 @@ class TkcSHA1 : public TkcHash {
   ~TkcSHA1() override;
 };
 
+// Overwrites n bytes at p in a way the compiler may not optimise away (for
+// key material that must not outlive its use).
+void SecureWipe(void* p, size_t n);
+
 // Standard padded Base64 (RFC 4648) of in. False only on an internal failure.
 bool base64Encode(const std::string& in, std::string& out);
 

@@ -36,19 +36,22 @@ void AppendJoinedPairs(const std::vector<URLParameter>& vecParameters, std::stri
 }
 
 // Sorts with URLParameterComparator, stable so pairs of one name keep the
-// order they were added in. The sort runs on indices and the pairs are moved
-// once into their places: sorting the pairs themselves would move strings
-// around on every step. One slot is left free for the signature.
+// order they were added in. The sort runs on indices (an insertion sort: a
+// request has a dozen or so pairs) and each pair is then moved once into its
+// place: sorting the pairs themselves would move strings on every step. One
+// slot is left free for the signature.
 void SortParameters(std::vector<URLParameter>& vecParameters) {
-  std::vector<size_t> vecOrder(vecParameters.size());
-  for (size_t i = 0; i < vecOrder.size(); ++i) {
-    vecOrder[i] = i;
+  const size_t nCount = vecParameters.size();
+  std::vector<size_t> vecOrder(nCount);
+  for (size_t i = 0; i < nCount; ++i) {
+    size_t j = i;
+    for (; j > 0 && URLParameterComparator(vecParameters[i], vecParameters[vecOrder[j - 1]]); --j) {
+      vecOrder[j] = vecOrder[j - 1];
+    }
+    vecOrder[j] = i;
   }
-  std::stable_sort(vecOrder.begin(), vecOrder.end(), [&vecParameters](size_t a, size_t b) {
-    return URLParameterComparator(vecParameters[a], vecParameters[b]);
-  });
   std::vector<URLParameter> vecSorted;
-  vecSorted.reserve(vecParameters.size() + 1);
+  vecSorted.reserve(nCount + 1);
   for (const size_t nIndex : vecOrder) {
     vecSorted.push_back(std::move(vecParameters[nIndex]));
   }
@@ -128,6 +131,8 @@ CZeError SAliCloudRequest::ComputeSignature(const std::string& strStringToSign,
   if (strKey.empty()) {
     return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Signature key is empty.");
   }
+  // The HMAC key is the secret followed by "&". It is secret material, so it
+  // is wiped as soon as the keyed hash has taken it.
   std::string strHmacKey;
   strHmacKey.reserve(strKey.size() + 1);
   strHmacKey.append(strKey).push_back('&');
@@ -135,6 +140,7 @@ CZeError SAliCloudRequest::ComputeSignature(const std::string& strStringToSign,
   unsigned char digest[TkcSHA1::DIGEST_LENGTH + 1] = {};
   TkcSHA1 sha1;
   sha1.setKey(strHmacKey.data(), strHmacKey.size());
+  SecureWipe(strHmacKey.data(), strHmacKey.size());
   sha1.addData(strStringToSign.data(), strStringToSign.size());
   if (!sha1.finish(digest, sizeof(digest))) {
     return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Failed to compute the HMAC-SHA1 signature.");
@@ -147,38 +153,40 @@ CZeError SAliCloudRequest::ComputeSignature(const std::string& strStringToSign,
 }
 
 bool SAliCloudRequest::UrlEncodeParameters() {
-  // One scratch string for all texts; copying back reuses each text's own
-  // buffer, so only texts that grow when encoded allocate.
+  // Most names and many values hold only unreserved characters and stay as
+  // they are; the others are escaped into a scratch string that then trades
+  // buffers with the text.
   std::string strScratch;
   for (URLParameter& pair : vecParameters) {
-    if (!EncodeString(pair.first, strScratch)) {
-      return false;
+    for (std::string* pText : {&pair.first, &pair.second}) {
+      if (!TKLibCurl::TKLibCurlUrlNeedsEscape(*pText)) continue;
+      strScratch.clear();
+      TKLibCurl::TKLibCurlUrlEscapeAppend(*pText, strScratch);
+      pText->swap(strScratch);
     }
-    pair.first.assign(strScratch);
-    if (!EncodeString(pair.second, strScratch)) {
-      return false;
-    }
-    pair.second.assign(strScratch);
   }
   return true;
 }
 
 bool SAliCloudRequest::GetCanonicalizedURL(std::string& strOut) {
-  // The names and values are already encoded once. The service signs the
-  // percent-encoding of "name=value&name=value...", and escaping works byte by
-  // byte, so escaping the joined text once equals escaping every name and
-  // value again with "%3D" and "%26" between them ("%" becomes "%25"), at a
-  // fraction of the cost of one escape call per text.
-  std::string strJoined;
-  AppendJoinedPairs(vecParameters, strJoined);
-  if (strJoined.empty()) {
+  // The names and values are already encoded once; each is encoded a second
+  // time with the encoded "=" and "&" between them, all appended into strOut
+  // with room reserved once.
+  if (vecParameters.empty()) {
     return true;
   }
-  std::string strEncoded;
-  if (!EncodeString(strJoined, strEncoded)) {
-    return false;
+  size_t nLength = strOut.size();
+  for (const URLParameter& pair : vecParameters) {
+    nLength += 3 * (pair.first.size() + pair.second.size()) + 6;
   }
-  strOut.append(strEncoded);
+  strOut.reserve(nLength);
+  for (const URLParameter& pair : vecParameters) {
+    TKLibCurl::TKLibCurlUrlEscapeAppend(pair.first, strOut);
+    strOut.append("%3D");
+    TKLibCurl::TKLibCurlUrlEscapeAppend(pair.second, strOut);
+    strOut.append("%26");
+  }
+  strOut.resize(strOut.size() - 3);  // the trailing "%26"
   return true;
 }
 
