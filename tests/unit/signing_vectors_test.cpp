@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,10 @@ struct SigningVector {
   std::string strSignature;
   std::string strUrl;
 };
+
+// Names the vector in test output (and in the test names ctest discovers)
+// instead of dumping its bytes.
+void PrintTo(const SigningVector& sVector, std::ostream* pOut) { *pOut << sVector.strName; }
 
 std::string VectorFilePath() {
   std::string strPath = __FILE__;
