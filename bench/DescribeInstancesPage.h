@@ -32,7 +32,7 @@ inline mObject SyntheticInstance(int n) {
       {"SerialNumber", "4f1a5c2e-8d3b-4e6f-9a7b-0c1d2e3f4a5b"}, {"SpotStrategy", "NoSpot"},
       {"SaleCycle", ""}, {"KeyPairName", "ops-keypair"}, {"ResourceGroupId", "rg-acfmzw2jz2z3abc"},
       {"VlanId", ""}, {"ClusterId", ""}, {"DeploymentSetId", ""}, {"HpcClusterId", ""},
-      {"GPUSpec", ""}, {"CreditSpecification", ""}, {"SpotInterruptionBehavior", "Terminate"},
+      {"GPUSpec", ""}, {"SpotInterruptionBehavior", "Terminate"},
       {"ISP", ""}};
   for (const auto& member : textMembers) inst[member[0]] = std::string(member[1]);
   inst["InstanceId"] = id;

@@ -106,7 +106,7 @@ json::object DescribeInstanceAttribute(ActionContext& ctx) {
     static const char* const kCopied[] = {
         "InstanceId", "InstanceName", "Description", "HostName", "ImageId", "InstanceType", "RegionId", "ZoneId",
         "Status", "InstanceNetworkType", "InstanceChargeType", "InternetChargeType", "CreationTime", "ExpiredTime",
-        "StoppedMode", "SerialNumber", "ClusterId", "VlanId", "CreditSpecification", "Cpu", "Memory",
+        "StoppedMode", "SerialNumber", "ClusterId", "VlanId", "Cpu", "Memory",
         "InternetMaxBandwidthIn", "InternetMaxBandwidthOut", "VpcAttributes", "SecurityGroupIds",
         "PublicIpAddress", "InnerIpAddress", "EipAddress"};
     json::object out;

@@ -27,7 +27,7 @@ json::object InstanceDefaults() {
         {"ExpiredTime", "2099-12-31T15:59Z"}, {"AutoReleaseTime", ""}, {"StoppedMode", "Not-applicable"},
         {"OSType", "linux"}, {"OSName", ""}, {"OSNameEn", ""}, {"SerialNumber", ""}, {"SpotStrategy", "NoSpot"},
         {"SaleCycle", ""}, {"KeyPairName", ""}, {"ResourceGroupId", ""}, {"VlanId", ""}, {"ClusterId", ""},
-        {"DeploymentSetId", ""}, {"HpcClusterId", ""}, {"GPUSpec", ""}, {"CreditSpecification", ""},
+        {"DeploymentSetId", ""}, {"HpcClusterId", ""}, {"GPUSpec", ""},
         {"Cpu", 2}, {"Memory", 8192}, {"GPUAmount", 0}, {"InternetMaxBandwidthIn", -1},
         {"InternetMaxBandwidthOut", 0}, {"LocalStorageAmount", 0}, {"LocalStorageCapacity", 0},
         {"SpotPriceLimit", 0.0}, {"IoOptimized", true}, {"DeviceAvailable", true}, {"Recyclable", false},
