@@ -11,25 +11,12 @@
 namespace AliCloudWrapper {
 namespace {
 
-TEST(JsonValue, TypeCodesFollowJsonSpirit) {
-  EXPECT_EQ(mValue(mObject{}).type(), 0);
-  EXPECT_EQ(mValue(mArray{}).type(), 1);
-  EXPECT_EQ(mValue("x").type(), 2);
-  EXPECT_EQ(mValue(true).type(), 3);
-  EXPECT_EQ(mValue(7).type(), 4);
-  EXPECT_EQ(mValue(std::numeric_limits<uint64_t>::max()).type(), 4);
-  EXPECT_EQ(mValue(1.5).type(), 5);
-  EXPECT_EQ(mValue().type(), 6);
-  EXPECT_TRUE(mValue().is_null());
-}
-
 TEST(JsonValue, AccessorsRefuseOtherTypesAndOutOfRangeIntegers) {
-  try {
-    (void)mValue(mObject{}).get_str();
-    FAIL() << "no exception";
-  } catch (const std::runtime_error& e) {
-    EXPECT_STREQ(e.what(), "value type is 0 not 2");
-  }
+  // Every integer is type 4, however large; only a real is type 5.
+  const uint64_t nHuge = std::numeric_limits<uint64_t>::max();
+  EXPECT_EQ(mValue(nHuge).type(), 4);
+  EXPECT_EQ(mValue(1.5).type(), 5);
+  EXPECT_TRUE(mValue().is_null());
   EXPECT_THROW((void)mValue("1").get_int(), std::runtime_error);
   EXPECT_THROW((void)mValue(1).get_bool(), std::runtime_error);
   EXPECT_THROW((void)mValue(1.5).get_int64(), std::runtime_error);
@@ -40,7 +27,6 @@ TEST(JsonValue, AccessorsRefuseOtherTypesAndOutOfRangeIntegers) {
   EXPECT_THROW((void)mValue(static_cast<int64_t>(INT32_MAX) + 1).get_int(), std::runtime_error);
   EXPECT_THROW((void)mValue(static_cast<int64_t>(INT32_MIN) - 1).get_int(), std::runtime_error);
   EXPECT_THROW((void)mValue(-1).get_uint64(), std::runtime_error);
-  const uint64_t nHuge = std::numeric_limits<uint64_t>::max();
   EXPECT_EQ(mValue(nHuge).get_uint64(), nHuge);
   EXPECT_THROW((void)mValue(nHuge).get_int64(), std::runtime_error);
   EXPECT_DOUBLE_EQ(mValue(nHuge).get_real(), 18446744073709551615.0);

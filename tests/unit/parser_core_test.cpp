@@ -62,18 +62,22 @@ mObject Parsed(const std::string& text) {
 
 class ParserCore : public ::testing::Test {
  protected:
-  // One captured line, with its level and whether it was an Error line.
+  // Exactly one captured line (or none when strMessage is empty), with its level and
+  // whether it was an Error line; the capture is cleared for the next step.
   void ExpectOnlyLine(bool bError, int nLevel, const std::string& strMessage,
-                      const std::string& strContextPart) {
+                      const std::string& strFunction) {
     const std::vector<SLogRecord> records = m_log.Records();
-    ASSERT_EQ(records.size(), 1u) << m_log.Dump();
+    const std::string strDump = m_log.Dump();
+    m_log.Clear();
+    ASSERT_EQ(records.size(), strMessage.empty() ? 0u : 1u) << strDump;
+    if (strMessage.empty()) return;
     EXPECT_EQ(records[0].bError, bError);
     EXPECT_EQ(records[0].nLevel, nLevel);
     EXPECT_EQ(records[0].strMessage, strMessage);
-    EXPECT_NE(records[0].strContext.find(strContextPart), std::string::npos)
+    EXPECT_NE(records[0].strContext.find("CAliCloudParser::" + strFunction), std::string::npos)
         << records[0].strContext;
   }
-  void ExpectNoLines() { EXPECT_TRUE(m_log.Records().empty()) << m_log.Dump(); }
+  void ExpectNoLines() { ExpectOnlyLine(false, 0, "", ""); }
 
   ScopedLogCapture m_log{5};
   CAliCloudParser m_parser;
@@ -88,160 +92,122 @@ TEST_F(ParserCore, NestedListFindsBothLevelsAndAppends) {
       R"(null,{"RegionId":"cn-b"},[],{"RegionId":"cn-c","Extra":{"k":1}}]}})";
   ASSERT_TRUE(m_parser.ParseNestedList(json, "Regions", "Region", regions));
   ASSERT_EQ(regions.size(), 5u) << "two passed in, three objects in the answer";
-  EXPECT_EQ(regions[2].strRegionId, "cn-a");
-  EXPECT_EQ(regions[2].strLocalName, "A");
-  EXPECT_EQ(regions[3].strRegionId, "cn-b");
-  EXPECT_EQ(regions[3].strLocalName, "");
-  EXPECT_EQ(regions[4].strRegionId, "cn-c");
-
+  EXPECT_EQ(regions[2].strRegionId + regions[2].strLocalName + regions[3].strRegionId +
+                regions[3].strLocalName + regions[4].strRegionId, "cn-aAcn-bcn-c");
   std::vector<STestRegion> fromObject;
   ASSERT_TRUE(m_parser.ParseNestedList(Parsed(json), "Regions", "Region", fromObject));
   EXPECT_EQ(fromObject.size(), 3u);
-
   std::vector<STestRegion> none;
   EXPECT_TRUE(m_parser.ParseNestedList(R"({"Regions":{"Region":[]}})", "Regions", "Region", none));
   EXPECT_TRUE(none.empty());
   ExpectNoLines();
 }
 
-TEST_F(ParserCore, NestedListMissingLevels) {
+TEST_F(ParserCore, NestedListMissingLevelsAndWrongShapes) {
   std::vector<STestRegion> regions;
-  // Inner key absent: false, nothing logged.
-  EXPECT_FALSE(m_parser.ParseNestedList(R"({"Regions":{}})", "Regions", "Region", regions));
-  // Not a JSON object at all: false, nothing logged.
-  for (const char* body : {"", "<html>Bad Gateway</html>", "[1]", R"({"Regions":)"}) {
+  // Inner key absent, or not a JSON object at all: false, nothing logged.
+  for (const char* body : {R"({"Regions":{}})", "", "<html>Bad Gateway</html>", "[1]", R"({"Regions":)"}) {
     EXPECT_FALSE(m_parser.ParseNestedList(body, "Regions", "Region", regions)) << body;
   }
   ExpectNoLines();
-
   // Outer key absent: a level-2 line naming it, from either form.
   EXPECT_FALSE(m_parser.ParseNestedList("{}", "Regions", "Region", regions));
-  ExpectOnlyLine(false, 2, "[Regions] not found in response.", "CAliCloudParser::ParseNestedList");
-  m_log.Clear();
+  ExpectOnlyLine(false, 2, "[Regions] not found in response.", "ParseNestedList");
   EXPECT_FALSE(m_parser.ParseNestedList(mObject{}, "Zones", "Zone", regions));
-  ExpectOnlyLine(false, 2, "[Zones] not found in response.", "CAliCloudParser::ParseNestedList");
-  EXPECT_TRUE(regions.empty());
-}
+  ExpectOnlyLine(false, 2, "[Zones] not found in response.", "ParseNestedList");
 
-TEST_F(ParserCore, NestedListOfTheWrongShapeIsLoggedAsAnException) {
-  std::vector<STestRegion> regions;
   const std::string json = R"({"Regions":[{"RegionId":"cn-a"}]})";
   EXPECT_FALSE(m_parser.ParseNestedList(json, "Regions", "Region", regions));
-  ExpectOnlyLine(true, 0,
-                 "Exception parsing json list [Region] from json [" + json +
-                     "] : \n[value type is 1 not 0]",
-                 "CAliCloudParser::ParseNestedList");
-  m_log.Clear();
+  ExpectOnlyLine(true, 0, "Exception parsing json list [Region] from json [" + json +
+                              "] : \n[value type is 1 not 0]", "ParseNestedList");
   EXPECT_FALSE(m_parser.ParseNestedList(Parsed(R"({"Regions":{"Region":"x"}})"), "Regions",
                                         "Region", regions));
   ExpectOnlyLine(true, 0, "Exception parsing json list [Region] : \n[value type is 2 not 1]",
-                 "CAliCloudParser::ParseNestedList");
+                 "ParseNestedList");
+  EXPECT_TRUE(regions.empty());
 
   // Records converted before the failing element stay in the list.
-  m_log.Clear();
   std::vector<STestCounted> counted;
   EXPECT_FALSE(m_parser.ParseNestedList(
       R"({"Items":{"Item":[{"Name":"a","Count":1},{"Name":"b","Count":{}}]}})", "Items", "Item",
       counted));
   ASSERT_EQ(counted.size(), 1u);
   EXPECT_EQ(counted[0].nCount, 1);
-  EXPECT_NE(m_log.Dump().find("[value type is 0 not 4]"), std::string::npos) << m_log.Dump();
+  EXPECT_TRUE(m_log.Contains("[value type is 0 not 4]")) << m_log.Dump();
 }
 
-TEST_F(ParserCore, ArrayConversionKeepsRecordsWhoseConverterRefused) {
+TEST_F(ParserCore, ArrayAndStringListConversions) {
+  // A record whose converter refused is still kept; non-objects are skipped.
   std::vector<STestRefused> refused;
-  const mArray arr{mObject{{"Name", "kept"}}, "skipped"};
-  EXPECT_TRUE(m_parser.ConvertJSONArray(arr, refused));
+  EXPECT_TRUE(m_parser.ConvertJSONArray(mArray{mObject{{"Name", "kept"}}, "skipped"}, refused));
   ASSERT_EQ(refused.size(), 1u);
   EXPECT_EQ(refused[0].strName, "kept");
-
   std::vector<STestRegion> regions;
   EXPECT_FALSE(m_parser.ConvertListInJSON(mObject{{"Other", mArray{}}}, "Region", regions));
-  ExpectNoLines();
-}
 
-TEST_F(ParserCore, StringListsKeepOnlyStringsInOrder) {
+  // String lists keep only strings, in order, after what the caller had.
   std::vector<std::string> texts{"already"};
   EXPECT_TRUE(m_parser.ConvertJSONStringArray(mArray{"a", 1, mValue(), "b", mObject{}}, texts));
   EXPECT_EQ(texts, (std::vector<std::string>{"already", "a", "b"}));
-
   const mObject obj = Parsed(R"({"IpAddress":["10.0.0.1","10.0.0.2"]})");
   std::vector<std::string> ips;
   EXPECT_TRUE(m_parser.ConvertStringListInJSON(obj, "IpAddress", ips));
-  EXPECT_EQ(ips.size(), 2u);
   EXPECT_FALSE(m_parser.ConvertStringListInJSON(obj, "Missing", ips));
   EXPECT_EQ(ips.size(), 2u);
   ExpectNoLines();
 }
 
-// ------------------------------------------------------------------ raw nested arrays
-
 TEST_F(ParserCore, GetNestedListReturnsTheRawArrayOrNamesTheMissingLevel) {
-  const std::string json =
-      R"({"AvailableZones":{"AvailableZone":[{"ZoneId":"z1"},{"ZoneId":"z2"}]}})";
   mArray zones;
-  ASSERT_TRUE(m_parser.GetNestedList(json, "AvailableZones", "AvailableZone", zones));
+  ASSERT_TRUE(m_parser.GetNestedList(R"({"AvailableZones":{"AvailableZone":[{"ZoneId":"a"},{"ZoneId":"b"}]}})",
+                                     "AvailableZones", "AvailableZone", zones));
   ASSERT_EQ(zones.size(), 2u);
-  EXPECT_EQ(zones[1].get_obj().at("ZoneId").get_str(), "z2");
+  EXPECT_EQ(zones[1].get_obj().at("ZoneId").get_str(), "b");
   ExpectNoLines();
-
   EXPECT_FALSE(m_parser.GetNestedList(Parsed("{}"), "AvailableZones", "AvailableZone", zones));
-  ExpectOnlyLine(false, 2, "[AvailableZones] not found in response.",
-                 "CAliCloudParser::GetNestedList");
-  m_log.Clear();
+  ExpectOnlyLine(false, 2, "[AvailableZones] not found in response.", "GetNestedList");
   EXPECT_FALSE(m_parser.GetNestedList(R"({"AvailableZones":{}})", "AvailableZones",
                                       "AvailableZone", zones));
-  ExpectOnlyLine(false, 2, "[AvailableZone] not found in response.",
-                 "CAliCloudParser::GetNestedList");
-  m_log.Clear();
+  ExpectOnlyLine(false, 2, "[AvailableZone] not found in response.", "GetNestedList");
   EXPECT_FALSE(m_parser.GetNestedList("not json", "AvailableZones", "AvailableZone", zones));
   ExpectNoLines();
-
   EXPECT_FALSE(m_parser.GetNestedList(Parsed(R"({"AvailableZones":{"AvailableZone":{}}})"),
                                       "AvailableZones", "AvailableZone", zones));
   ExpectOnlyLine(true, 0, "Exception parsing json list [AvailableZone] : \n[value type is 0 not 1]",
-                 "CAliCloudParser::GetNestedList");
+                 "GetNestedList");
 }
 
 // ------------------------------------------------------------------ whole documents
 
-TEST_F(ParserCore, ErrorResponseCarriesTheServiceCode) {
+TEST_F(ParserCore, ParseObjectReadsErrorResponsesAndKeepsFieldsReadBeforeAFailure) {
   SAliCloudErrorResponse response;
   ASSERT_TRUE(m_parser.ParseObject(
       R"({"RequestId":"7445DF4F","HostId":"ecs.aliyuncs.com","Code":"InvalidSnapshot.NotReady",)"
-      R"("Message":"The specified snapshot is not ready."})",
-      response));
+      R"("Message":"The specified snapshot is not ready."})", response));
   EXPECT_EQ(response.GetErrorCode(), "InvalidSnapshot.NotReady");
   EXPECT_EQ(response.strErrorMessage, "The specified snapshot is not ready.");
-
   SAliCloudErrorResponse noCode;
   EXPECT_TRUE(m_parser.ParseObject(R"({"Message":"m"})", noCode));
   EXPECT_EQ(noCode.GetErrorCode(), "");
-
   // An empty or non-JSON body (a proxy's HTML page) is not an error response.
   for (const char* body : {"", "  ", "<html></html>", "[]", "\"Code\""}) {
     SAliCloudErrorResponse unreadable;
     EXPECT_FALSE(m_parser.ParseObject(body, unreadable)) << body;
   }
+  STestRefused refused;
+  EXPECT_FALSE(m_parser.ParseObject(R"({"Name":"n"})", refused)) << "the converter's own result";
   ExpectNoLines();
-}
 
-TEST_F(ParserCore, ConverterFailureKeepsTheFieldsReadBeforeIt) {
   STestCounted counted;
   const std::string json = R"({"Name":"disk-1","Count":{"n":1}})";
   EXPECT_FALSE(m_parser.ParseObject(json, counted));
   EXPECT_EQ(counted.strName, "disk-1");
   EXPECT_EQ(counted.nCount, -1);
   ExpectOnlyLine(true, 0, "Exception parsing json [" + json + "] : \n[value type is 0 not 4]",
-                 "CAliCloudParser::ParseObject");
-
-  STestRefused refused;
-  m_log.Clear();
-  EXPECT_FALSE(m_parser.ParseObject(R"({"Name":"n"})", refused)) << "the converter's own result";
-  ExpectNoLines();
+                 "ParseObject");
 }
 
-TEST_F(ParserCore, IdResponseReadsTheMemberAsText) {
+TEST_F(ParserCore, IdAndIntResponses) {
   std::string id = "old";
   EXPECT_TRUE(m_parser.ParseIdResponse(R"({"InstanceId":"i-123","RequestId":"R"})", "InstanceId", id));
   EXPECT_EQ(id, "i-123");
@@ -251,31 +217,25 @@ TEST_F(ParserCore, IdResponseReadsTheMemberAsText) {
   EXPECT_EQ(id, "12345");
   EXPECT_FALSE(m_parser.ParseIdResponse("garbage", "InstanceId", id));
   ExpectNoLines();
-
   const std::string json = R"({"Code":{"x":1}})";
   EXPECT_FALSE(m_parser.ParseIdResponse(json, "Code", id));
   ExpectOnlyLine(true, 0, "Exception parsing json [" + json + "] : \n[value type is 0 not 2]",
-                 "CAliCloudParser::ParseIdResponse");
-}
+                 "ParseIdResponse");
 
-TEST_F(ParserCore, IntFromResponseLogsEveryFailureAndLeavesOutAlone) {
+  // Every failure to read an integer is logged and leaves the output alone.
   int nTotal = -5;
   EXPECT_TRUE(m_parser.ParseIntFromResponse(R"({"TotalCount":"17"})", "TotalCount", nTotal));
   EXPECT_EQ(nTotal, 17);
   EXPECT_TRUE(m_parser.ParseIntFromResponse(R"({"TotalCount":3})", "TotalCount", nTotal));
   EXPECT_EQ(nTotal, 3);
   ExpectNoLines();
-
-  nTotal = -5;
   EXPECT_FALSE(m_parser.ParseIntFromResponse("not json", "TotalCount", nTotal));
-  ExpectOnlyLine(true, 0, "Failed to unserialize JSON [not json].",
-                 "CAliCloudParser::ParseIntFromResponse");
-  m_log.Clear();
+  ExpectOnlyLine(true, 0, "Failed to unserialize JSON [not json].", "ParseIntFromResponse");
   EXPECT_FALSE(m_parser.ParseIntFromResponse(R"({"TotalCount":3000000000})", "TotalCount", nTotal));
   ExpectOnlyLine(true, 0,
                  "Exception serializing json object - [value [3000000000] out of range for int].",
-                 "CAliCloudParser::ParseIntFromResponse");
-  EXPECT_EQ(nTotal, -5);
+                 "ParseIntFromResponse");
+  EXPECT_EQ(nTotal, 3);
 }
 
 }  // namespace
