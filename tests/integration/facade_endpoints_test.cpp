@@ -3,32 +3,24 @@
 // hosts, and the database hosts.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "AliCloudWrapper/CAliCloudECSConnection.h"
 #include "AliCloudWrapper/CAliCloudRDSConnection.h"
 #include "AliCloudWrapper/CAliCloudVPCConnection.h"
-#include "EmulatorFixture.h"
+#include "FacadeTestSupport.h"
 
 namespace AliCloudWrapper {
 namespace {
 
-// The next nCount requests of strAction get no answer at all.
-AcwEmulator::Fault Unanswered(const std::string& strAction, int nCount) {
-  AcwEmulator::Fault sFault;
-  sFault.kind = AcwEmulator::FaultKind::CloseBeforeAnswer;
-  sFault.action = strAction;
-  sFault.count = nCount;
-  return sFault;
-}
-
-class ConnectionEndpoints : public EmulatorFixture {
+class ConnectionEndpoints : public FacadeTest {
  protected:
-  template <typename TConnection>
-  void GiveKey(TConnection& sConnection) {
-    sConnection.SetAccessKeyId(KEY_ID);
-    sConnection.SetAccessKeySecret(KEY_SECRET);
+  void SetUp() override {
+    FacadeTest::SetUp();
+    GiveKey(sECS);
   }
 
   // Sends the request (without retry) and returns the host the emulator saw.
@@ -41,122 +33,105 @@ class ConnectionEndpoints : public EmulatorFixture {
     return vecJournal.back().host;
   }
 
-  static SAliCloudRequest Action(const std::string& strAction) {
-    SAliCloudRequest sRequest;
+  // The region's request for strAction, as the compute connection builds it.
+  SAliCloudRequest RegionRequest(const std::string& strRegion, const std::string& strAction) {
+    SAliCloudRequest sRequest = sECS.GetRegionSpecificRequest(strRegion);
     sRequest.AddURLParameter("Action", strAction);
     return sRequest;
   }
+
+  CAliCloudECSConnection sECS;
 };
 
+// Constructed after the setting, so it is a connection of its own.
 TEST_F(ConnectionEndpoints, SettingsHostServesEveryRegionWithoutRegionList) {
   SetSetting("AliCloudRegionEndpoint", "ecs.cn-shanghai.aliyuncs.com");
-  CAliCloudECSConnection sECS;
-  GiveKey(sECS);
-  SAliCloudRequest sRequest = sECS.GetRegionSpecificRequest("cn-hangzhou");
+  CAliCloudECSConnection sSet;
+  GiveKey(sSet);
+  SAliCloudRequest sRequest = sSet.GetRegionSpecificRequest("cn-hangzhou");
   sRequest.AddURLParameter("Action", "DescribeInstances");
-  EXPECT_EQ(HostOf(sECS, sRequest), "ecs.cn-shanghai.aliyuncs.com");
-  EXPECT_EQ(HostOf(sECS, Action("DescribeRegions")), "ecs.cn-shanghai.aliyuncs.com");
+  EXPECT_EQ(HostOf(sSet, sRequest), "ecs.cn-shanghai.aliyuncs.com");
+  EXPECT_EQ(HostOf(sSet, Request({{"Action", "DescribeRegions"}})), "ecs.cn-shanghai.aliyuncs.com");
   EXPECT_EQ(JournalOf("DescribeRegions").size(), 1u);  // only the one sent above
 }
 
-TEST_F(ConnectionEndpoints, RegionMapComesFromOneDescribeRegions) {
-  CAliCloudECSConnection sECS;
-  GiveKey(sECS);
-  SAliCloudRequest sShanghai = sECS.GetRegionSpecificRequest("cn-shanghai");
-  SAliCloudRequest sSingapore = sECS.GetRegionSpecificRequest("ap-southeast-1");
-  (void)sECS.GetRegionSpecificRequest("cn-shanghai");
-
-  const auto vecRegions = JournalOf("DescribeRegions");
-  ASSERT_EQ(vecRegions.size(), 1u);
-  EXPECT_EQ(vecRegions[0].host, "ecs.aliyuncs.com");
-  EXPECT_EQ(Param(vecRegions[0], "Version"), "2014-05-26");
-
-  EXPECT_EQ(sShanghai.GetEndPoint(), "ecs.cn-shanghai.aliyuncs.com");
-  EXPECT_EQ(sShanghai.vecParameters.at(0), URLParameter("RegionId", "cn-shanghai"));
-  sShanghai.AddURLParameter("Action", "DescribeInstances");
-  EXPECT_EQ(HostOf(sECS, sShanghai), "ecs.cn-shanghai.aliyuncs.com");
-  EXPECT_EQ(sSingapore.GetEndPoint(), "ecs.ap-southeast-1.aliyuncs.com");
-}
-
-TEST_F(ConnectionEndpoints, UnknownRegionGoesToTheGlobalHostWithItsRegionId) {
-  CAliCloudECSConnection sECS;
-  GiveKey(sECS);
-  SAliCloudRequest sRequest = sECS.GetRegionSpecificRequest("xx-nowhere-9");
+// A region missing from the map, or whose endpoint is no host name (it would
+// move the signed request elsewhere), goes to the global host with its id.
+TEST_F(ConnectionEndpoints, RegionsOutsideTheMapGoToTheGlobalHost) {
+  Emulator().Seed(std::string_view(R"({"Regions":[{"RegionId":"cn-shanghai","RegionEndpoint":"ecs.aliyuncs.com@attacker.example"}]})"));
+  SAliCloudRequest sRequest = RegionRequest("xx-nowhere-9", "DescribeInstances");
   EXPECT_EQ(sRequest.GetEndPoint(), "ecs.aliyuncs.com");
   EXPECT_TRUE(Log().Contains(
       "Could not obtain end point for region [xx-nowhere-9]. Falling back to default end point."));
-  sRequest.AddURLParameter("Action", "DescribeInstances");
   EXPECT_EQ(HostOf(sECS, sRequest), "ecs.aliyuncs.com");
   EXPECT_EQ(Param(Journal().back(), "RegionId"), "xx-nowhere-9");
-}
 
-// The region list is asked for once per lookup without retry; a failed fetch
-// leaves the request to the global host and is tried again at the next lookup.
-TEST_F(ConnectionEndpoints, UnansweredRegionListIsNotRetriedAndFetchedAgainLater) {
-  InjectFault(Unanswered("DescribeRegions", 1));
-  CAliCloudECSConnection sECS;
-  GiveKey(sECS);
-  SAliCloudRequest sRequest = sECS.GetRegionSpecificRequest("cn-shanghai");
-  EXPECT_EQ(sRequest.GetEndPoint(), "");
-  EXPECT_TRUE(Log().Contains("Failed to get list of regions."));
-  EXPECT_EQ(JournalOf("DescribeRegions").size(), 1u);
-  EXPECT_TRUE(Sleeps().Pauses().empty());
-  sRequest.AddURLParameter("Action", "DescribeInstances");
-  EXPECT_EQ(HostOf(sECS, sRequest), "ecs.aliyuncs.com");
-
-  EXPECT_EQ(sECS.GetRegionSpecificRequest("cn-shanghai").GetEndPoint(), "ecs.cn-shanghai.aliyuncs.com");
-  EXPECT_EQ(JournalOf("DescribeRegions").size(), 2u);
-}
-
-TEST_F(ConnectionEndpoints, RegionEndpointThatIsNoHostNameIsNotUsed) {
-  Emulator().Seed(std::string_view(R"({"Regions":[{"RegionId":"cn-shanghai","RegionEndpoint":"ecs.aliyuncs.com@attacker.example"}]})"));
-  CAliCloudECSConnection sECS;
-  GiveKey(sECS);
   EXPECT_EQ(sECS.GetRegionSpecificRequest("cn-shanghai").GetEndPoint(), "ecs.aliyuncs.com");
   EXPECT_EQ(sECS.GetRegionSpecificRequest("cn-hangzhou").GetEndPoint(), "ecs.cn-hangzhou.aliyuncs.com");
   EXPECT_EQ(JournalOf("DescribeRegions").size(), 1u);
 }
 
-TEST_F(ConnectionEndpoints, NetworkRequestsAlwaysGoToTheGlobalNetworkHost) {
-  CAliCloudECSConnection sECS;
-  CAliCloudVPCConnection sVPC;
-  GiveKey(sECS);
-  GiveKey(sVPC);
-  SAliCloudRequest sRequest = sECS.GetRegionSpecificRequest("cn-shanghai");
-  sRequest.AddURLParameter("Action", "DescribeVpcs");
-  EXPECT_EQ(HostOf(sVPC, sRequest), "vpc.aliyuncs.com");
-  EXPECT_EQ(Param(Journal().back(), "Version"), "2016-04-28");
-  EXPECT_EQ(HostOf(sVPC, Action("DescribeVpcs")), "vpc.aliyuncs.com");
+// The region list is asked for once per lookup, from the global host and
+// without retry; a failed fetch leaves the request to the global host and is
+// tried again at the next lookup, whose map then serves every region.
+TEST_F(ConnectionEndpoints, RegionMapComesFromOneDescribeRegions) {
+  LeaveUnanswered("DescribeRegions");
+  SAliCloudRequest sRequest = RegionRequest("cn-shanghai", "DescribeInstances");
+  EXPECT_EQ(sRequest.GetEndPoint(), "");
+  EXPECT_TRUE(Log().Contains("Failed to get list of regions."));
+  EXPECT_TRUE(Sleeps().Pauses().empty());
+  EXPECT_EQ(HostOf(sECS, sRequest), "ecs.aliyuncs.com");
+
+  SAliCloudRequest sShanghai = RegionRequest("cn-shanghai", "DescribeInstances");
+  EXPECT_EQ(sECS.GetRegionSpecificRequest("ap-southeast-1").GetEndPoint(), "ecs.ap-southeast-1.aliyuncs.com");
+  const auto vecRegions = JournalOf("DescribeRegions");
+  ASSERT_EQ(vecRegions.size(), 2u);
+  EXPECT_EQ(vecRegions[1].host, "ecs.aliyuncs.com");
+  EXPECT_EQ(Param(vecRegions[1], "Version"), "2014-05-26");
+  EXPECT_EQ(sShanghai.vecParameters.at(0), URLParameter("RegionId", "cn-shanghai"));
+  EXPECT_EQ(HostOf(sECS, sShanghai), "ecs.cn-shanghai.aliyuncs.com");
 }
 
-TEST_F(ConnectionEndpoints, DatabaseHostsGlobalOrRegional) {
+// Network requests go to the global network host whatever region they carry;
+// database requests to the global database host unless built for a region
+// with a host of its own.
+TEST_F(ConnectionEndpoints, NetworkAndDatabaseHosts) {
+  CAliCloudVPCConnection sVPC;
   CAliCloudRDSConnection sRDS;
+  GiveKey(sVPC);
   GiveKey(sRDS);
-  EXPECT_EQ(HostOf(sRDS, Action("DescribeRegions")), "rds.aliyuncs.com");
+  EXPECT_EQ(HostOf(sVPC, RegionRequest("cn-shanghai", "DescribeVpcs")), "vpc.aliyuncs.com");
+  EXPECT_EQ(Param(Journal().back(), "Version"), "2016-04-28");
+  EXPECT_EQ(HostOf(sVPC, Request({{"Action", "DescribeVpcs"}})), "vpc.aliyuncs.com");
+
+  EXPECT_EQ(HostOf(sRDS, Request({{"Action", "DescribeRegions"}})), "rds.aliyuncs.com");
   EXPECT_EQ(Param(Journal().back(), "Version"), "2014-08-15");
   EXPECT_EQ(Journal().back().status, 200);
-
-  SAliCloudRequest sRegional = SAliCloudRequest::GetRegionSpecificRDSRequest("ap-southeast-1");
+  SAliCloudRequest sRegional = SAliCloudRequest::GetRegionSpecificRDSRequest("cn-zhangjiakou");
   sRegional.AddURLParameter("Action", "DescribeDBInstances");
-  EXPECT_EQ(HostOf(sRDS, sRegional), "rds.aliyuncs.com");
-  SAliCloudRequest sZhangjiakou = SAliCloudRequest::GetRegionSpecificRDSRequest("cn-zhangjiakou");
-  EXPECT_EQ(sZhangjiakou.GetEndPoint(), "rds.cn-zhangjiakou.aliyuncs.com");
+  EXPECT_EQ(HostOf(sRDS, sRegional), "rds.cn-zhangjiakou.aliyuncs.com");
 }
 
-// The time-out setting is the compute connection's alone.
+// The time-out setting is the compute connection's alone, announced (at error
+// level) on each request. Zero leaves the HTTP default; beyond a 32-bit int the
+// value must not wrap into a negative, refused time-out.
 TEST_F(ConnectionEndpoints, TimeOutSettingAppliesToComputeRequestsOnly) {
-  SetSetting("nAliCloudRequestTimeOutInSec", uint64_t{20});
-  CAliCloudECSConnection sECS;
   CAliCloudVPCConnection sVPC;
-  GiveKey(sECS);
   GiveKey(sVPC);
-  EXPECT_EQ(HostOf(sECS, Action("DescribeRegions")), "ecs.aliyuncs.com");
-  EXPECT_EQ(HostOf(sECS, Action("DescribeRegions")), "ecs.aliyuncs.com");
-  EXPECT_EQ(Journal().back().status, 200);
-  EXPECT_EQ(Log().Count("Overriding default curl timeout to [20]."), 2u);
-  Log().Clear();
-  EXPECT_EQ(HostOf(sVPC, Action("DescribeVpcs")), "vpc.aliyuncs.com");
-  EXPECT_FALSE(Log().Contains("Overriding default curl timeout"));
+  for (const uint64_t nSeconds : {uint64_t{0}, uint64_t{20}, uint64_t{1} << 40}) {
+    ScopedSetting sTimeOut("nAliCloudRequestTimeOutInSec", nSeconds);
+    EXPECT_EQ(HostOf(sECS, Request({{"Action", "DescribeRegions"}})), "ecs.aliyuncs.com");
+    EXPECT_EQ(Journal().back().status, 200);
+    EXPECT_EQ(HostOf(sVPC, Request({{"Action", "DescribeVpcs"}})), "vpc.aliyuncs.com");
+  }
+  std::vector<std::string> vecAnnounced;
+  for (const SLogRecord& sRecord : Log().Records()) {
+    if (sRecord.strMessage.rfind("Overriding default curl timeout", 0) != 0) continue;
+    vecAnnounced.push_back(sRecord.strMessage);
+    EXPECT_TRUE(sRecord.bError);
+  }
+  EXPECT_EQ(vecAnnounced, (std::vector<std::string>{"Overriding default curl timeout to [20].",
+                                                    "Overriding default curl timeout to [2147483647]."}));
 }
 
 }  // namespace

@@ -8,72 +8,51 @@
 
 #include "AliCloudWrapper/CAliCloudWrapper.h"
 #include "AliCloudWrapper/StorageNetworkRecords.h"
-#include "EmulatorFixture.h"
+#include "FacadeTestSupport.h"
 
 namespace AliCloudWrapper {
 namespace {
 
-// The next nCount requests of strAction get no answer at all.
-AcwEmulator::Fault Unanswered(const std::string& strAction, int nCount) {
-  AcwEmulator::Fault sFault;
-  sFault.kind = AcwEmulator::FaultKind::CloseBeforeAnswer;
-  sFault.action = strAction;
-  sFault.count = nCount;
-  return sFault;
-}
-
-class FacadeLifecycle : public EmulatorFixture {
- protected:
-  static constexpr const char* WRONG_SECRET = "not-the-secret-4711";
-};
+constexpr const char* WRONG_SECRET = "not-the-secret-4711";
+using FacadeLifecycle = FacadeTest;
 
 TEST_F(FacadeLifecycle, EmptyCredentialsSendNothing) {
   CAliCloudWrapper sFacade;
-  EXPECT_EQ(sFacade.GetLastError(), "");
-
   EXPECT_FALSE(sFacade.Connect("", KEY_SECRET));
   EXPECT_EQ(sFacade.GetLastError(), "Empty access key Id passed.");
   EXPECT_TRUE(Log().Contains("Access key Id is empty."));
-
   EXPECT_FALSE(sFacade.Connect(KEY_ID, ""));
   EXPECT_EQ(sFacade.GetLastError(), "Empty access key secret passed.");
   EXPECT_TRUE(Log().Contains("Access key secret is empty."));
-
   EXPECT_FALSE(sFacade.ConnectRDS("", ""));
   EXPECT_EQ(sFacade.GetLastError(), "Empty access key Id passed.");
   EXPECT_TRUE(Journal().empty());
 }
 
+// An answer of the service is final: no retry, no pause, the service's code in
+// the last error and the secret in no log line. Connect then proves a good key
+// with one compute request and clears the last error.
 TEST_F(FacadeLifecycle, ConnectProvesTheKeyWithOneComputeRequest) {
-  CAliCloudWrapper sFacade;
-  ASSERT_TRUE(sFacade.Connect(KEY_ID, KEY_SECRET)) << sFacade.GetLastError();
-  const auto vecJournal = Journal();
-  ASSERT_EQ(vecJournal.size(), 1u);
-  EXPECT_EQ(vecJournal[0].host, "ecs.aliyuncs.com");
-  EXPECT_EQ(vecJournal[0].action, "DescribeRegions");
-  EXPECT_EQ(Param(vecJournal[0], "AccessKeyId"), KEY_ID);
-  EXPECT_EQ(sFacade.GetLastError(), "");
-}
-
-// An answer of the service is final: no retry, no pause, the service's code
-// in the last error, and the secret in no log line.
-TEST_F(FacadeLifecycle, WrongSecretFailsWithTheServiceCode) {
   CAliCloudWrapper sFacade;
   EXPECT_FALSE(sFacade.Connect(KEY_ID, WRONG_SECRET));
   EXPECT_NE(sFacade.GetLastError().find("SignatureDoesNotMatch"), std::string::npos) << sFacade.GetLastError();
   EXPECT_EQ(Journal().size(), 1u);
   EXPECT_TRUE(Sleeps().Pauses().empty());
   EXPECT_TRUE(Log().Contains("Failed to connect. Error: ["));
-  EXPECT_EQ(Log().Dump().find(WRONG_SECRET), std::string::npos);
 
-  // New credentials replace the old ones, and Connect clears the last error.
-  EXPECT_TRUE(sFacade.Connect(KEY_ID, KEY_SECRET));
+  ASSERT_TRUE(sFacade.Connect(KEY_ID, KEY_SECRET)) << sFacade.GetLastError();
   EXPECT_EQ(sFacade.GetLastError(), "");
+  const auto vecJournal = Journal();
+  ASSERT_EQ(vecJournal.size(), 2u);
+  EXPECT_EQ(vecJournal[1].host, "ecs.aliyuncs.com");
+  EXPECT_EQ(vecJournal[1].action, "DescribeRegions");
+  EXPECT_EQ(Param(vecJournal[1], "AccessKeyId"), KEY_ID);
+  EXPECT_EQ(Log().Dump().find(WRONG_SECRET), std::string::npos);
   EXPECT_EQ(Log().Dump().find(KEY_SECRET), std::string::npos);
 }
 
 TEST_F(FacadeLifecycle, UnansweredConnectIsRetriedAsTheSettingsSay) {
-  InjectFault(Unanswered("DescribeRegions", 2));
+  LeaveUnanswered("DescribeRegions", 2);
   CAliCloudWrapper sFacade;
   ASSERT_TRUE(sFacade.Connect(KEY_ID, KEY_SECRET)) << sFacade.GetLastError();
   EXPECT_EQ(JournalOf("DescribeRegions").size(), 3u);
@@ -86,7 +65,6 @@ TEST_F(FacadeLifecycle, ConnectRDSUsesTheDatabaseServiceOnceWithoutRetry) {
   ASSERT_EQ(Journal().size(), 1u);
   EXPECT_EQ(Journal()[0].host, "rds.aliyuncs.com");
   EXPECT_EQ(Param(Journal()[0], "Version"), "2014-08-15");
-
   EXPECT_FALSE(sFacade.ConnectRDS(KEY_ID, WRONG_SECRET));
   EXPECT_NE(sFacade.GetLastError().find("SignatureDoesNotMatch"), std::string::npos);
   EXPECT_EQ(Journal().size(), 2u);
@@ -94,7 +72,7 @@ TEST_F(FacadeLifecycle, ConnectRDSUsesTheDatabaseServiceOnceWithoutRetry) {
   // A fresh facade (a fresh TCP connection, so the HTTP layer has no stale
   // kept-alive connection to resend on): an unanswered request is not retried.
   Emulator().ClearJournal();
-  InjectFault(Unanswered("DescribeRegions", 1));
+  LeaveUnanswered("DescribeRegions");
   CAliCloudWrapper sOther;
   EXPECT_FALSE(sOther.ConnectRDS(KEY_ID, KEY_SECRET));
   EXPECT_EQ(sOther.GetLastError(), "Request did not complete successfully. Failed to parse error response.");
@@ -103,23 +81,22 @@ TEST_F(FacadeLifecycle, ConnectRDSUsesTheDatabaseServiceOnceWithoutRetry) {
 }
 
 // Database operations need the objects InitRDS builds; before that they fail
-// with a clear text and send nothing. A failed ConnectRDS still builds them.
+// with a clear text and send nothing. A failed ConnectRDS still builds them,
+// and a second ConnectRDS reuses them.
 TEST_F(FacadeLifecycle, DatabaseOperationsNeedDatabaseAccessFirst) {
+  const std::string strNotInitialised = "Database access is not initialised: call ConnectRDS first.";
   CAliCloudWrapper sFacade;
   std::vector<SDBInstanceInfoLib> vecInstances;
   EXPECT_FALSE(sFacade.GetDBInstanceInfoList(vecInstances, 0, 0));
-  EXPECT_EQ(sFacade.GetLastError(), "Database access is not initialised: call ConnectRDS first.");
+  EXPECT_EQ(sFacade.GetLastError(), strNotInitialised);
   EXPECT_FALSE(sFacade.RefreshDBInstanceInfoList(0, 0, SDBInstanceFilterLib()));
-  EXPECT_EQ(sFacade.GetLastError(), "Database access is not initialised: call ConnectRDS first.");
+  EXPECT_EQ(sFacade.GetLastError(), strNotInitialised);
 
   EXPECT_FALSE(sFacade.ConnectRDS(KEY_ID, ""));
   sFacade.ClearLastError();
   (void)sFacade.GetDBInstanceInfoList(vecInstances, 0, 0);
-  EXPECT_NE(sFacade.GetLastError(), "Database access is not initialised: call ConnectRDS first.");
+  EXPECT_NE(sFacade.GetLastError(), strNotInitialised);
   EXPECT_TRUE(Journal().empty());
-
-  // A second ConnectRDS reuses the objects; InitRDS never fails.
-  EXPECT_FALSE(sFacade.InitRDS().IsError());
   EXPECT_TRUE(sFacade.ConnectRDS(KEY_ID, KEY_SECRET));
 }
 

@@ -2,6 +2,7 @@
 // real defaults (10 per page): request counts and the page numbers sent.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -9,98 +10,67 @@
 #include "AliCloudWrapper/CAliCloudECSConnection.h"
 #include "AliCloudWrapper/CAliCloudParser.h"
 #include "AliCloudWrapper/ComputeRecords.h"
-#include "EmulatorFixture.h"
+#include "FacadeTestSupport.h"
 
 namespace AliCloudWrapper {
 namespace {
 
-// The next nCount requests of strAction get no answer at all.
-AcwEmulator::Fault Unanswered(const std::string& strAction, int nCount) {
-  AcwEmulator::Fault sFault;
-  sFault.kind = AcwEmulator::FaultKind::CloseBeforeAnswer;
-  sFault.action = strAction;
-  sFault.count = nCount;
-  return sFault;
+using PagingList = FacadeTest;
+
+// nCount instances "i-page-00" .. in cn-shanghai, listed in that order.
+std::string InstancesSeed(int nCount) {
+  std::string strItems;
+  for (int i = 0; i < nCount; ++i) {
+    strItems += std::string(i > 0 ? "," : "") + "{\"InstanceId\":\"i-page-" + (i < 10 ? "0" : "") +
+                std::to_string(i) + "\",\"RegionId\":\"cn-shanghai\",\"ZoneId\":\"cn-shanghai-e\"}";
+  }
+  return "{\"Instances\":[" + strItems + "]}";
 }
 
-class PagingList : public EmulatorFixture {
- protected:
-  void SetUp() override {
-    EmulatorFixture::SetUp();
-    sECS.SetAccessKeyId(KEY_ID);
-    sECS.SetAccessKeySecret(KEY_SECRET);
-  }
-
-  // nCount instances "i-page-00" .. in cn-shanghai, listed in that order.
-  void SeedInstances(int nCount) {
-    std::string strItems;
-    for (int i = 0; i < nCount; ++i) {
-      if (i > 0) strItems += ",";
-      strItems += "{\"InstanceId\":\"i-page-" + std::string(i < 10 ? "0" : "") + std::to_string(i) +
-                  "\",\"RegionId\":\"cn-shanghai\",\"ZoneId\":\"cn-shanghai-e\"}";
-    }
-    Emulator().Seed(std::string_view("{\"Instances\":[" + strItems + "]}"));
-  }
-
-  CZeError ListRegion(const std::string& strRegion, int nPageSize) {
-    SAliCloudRequest sRequest;
-    sRequest.AddURLParameter("RegionId", strRegion);
-    sRequest.AddURLParameter("Action", "DescribeInstances");
-    return sECS.GetMultiPageList(sRequest, vecVMs, "Instances", "Instance", true, nPageSize);
-  }
-
-  std::vector<std::string> PageNumbersSent() const {
+// Pages are asked for until the total is reached, each retried on its own, and
+// appended behind the records the caller already holds.
+TEST_F(PagingList, PagesAskedForAndGathered) {
+  struct SCase {
+    int nInstances;
+    int nPageSize;  // 0: the service's default of 10
+    int nUnanswered;
     std::vector<std::string> vecPages;
-    for (const auto& sEntry : JournalOf("DescribeInstances")) vecPages.push_back(Param(sEntry, "PageNumber").value_or("-"));
-    return vecPages;
+  };
+  const SCase aCases[] = {
+      {15, 10, 1, {"1", "1", "2"}},  // first, so its connection has no kept-alive socket yet
+      {0, 0, 0, {"1"}},
+      {21, 0, 0, {"1", "2", "3"}},
+      {25, 10, 0, {"1", "2", "3"}},
+  };
+  for (const SCase& sCase : aCases) {
+    SCOPED_TRACE(sCase.nInstances);
+    Emulator().Reset();
+    Emulator().Seed(std::string_view(InstancesSeed(sCase.nInstances)));
+    if (sCase.nUnanswered > 0) LeaveUnanswered("DescribeInstances", sCase.nUnanswered);
+    const size_t nPausesBefore = Sleeps().Pauses().size();
+    CAliCloudECSConnection sECS;
+    GiveKey(sECS);
+    std::vector<SVMInfoLib> vecVMs(1);
+    vecVMs[0].strInstanceId = "mine";
+    SAliCloudRequest sRequest = Request({{"RegionId", "cn-shanghai"}, {"Action", "DescribeInstances"}});
+    ASSERT_FALSE(sECS.GetMultiPageList(sRequest, vecVMs, "Instances", "Instance", true, sCase.nPageSize).IsError());
+
+    std::vector<std::string> vecPages;
+    for (const auto& sEntry : JournalOf("DescribeInstances")) {
+      vecPages.push_back(Param(sEntry, "PageNumber").value_or("-"));
+      EXPECT_EQ(Param(sEntry, "PageSize"),
+                sCase.nPageSize ? std::optional<std::string>(std::to_string(sCase.nPageSize)) : std::nullopt);
+    }
+    EXPECT_EQ(vecPages, sCase.vecPages);
+    EXPECT_EQ(Sleeps().Pauses().size() - nPausesBefore, static_cast<size_t>(sCase.nUnanswered));
+    ASSERT_EQ(vecVMs.size(), static_cast<size_t>(sCase.nInstances) + 1);
+    EXPECT_EQ(vecVMs[0].strInstanceId, "mine");
+    if (sCase.nInstances == 0) continue;
+    EXPECT_EQ(vecVMs[1].strInstanceId, "i-page-00");
+    EXPECT_EQ(vecVMs.back().strInstanceId, "i-page-" + std::to_string(sCase.nInstances - 1));
+    EXPECT_EQ(vecVMs.back().strRegionId, "cn-shanghai");
   }
-
-  CAliCloudECSConnection sECS;
-  std::vector<SVMInfoLib> vecVMs;
-};
-
-TEST_F(PagingList, EmptyListCostsOneRequest) {
-  ASSERT_FALSE(ListRegion("ap-southeast-1", 0).IsError());
-  EXPECT_TRUE(vecVMs.empty());
-  EXPECT_EQ(PageNumbersSent(), (std::vector<std::string>{"1"}));
 }
-
-TEST_F(PagingList, TwentyFiveInPagesOfTenCostThreeRequests) {
-  SeedInstances(25);
-  vecVMs.resize(2);
-  vecVMs[0].strInstanceId = "mine-1";
-  vecVMs[1].strInstanceId = "mine-2";
-  ASSERT_FALSE(ListRegion("cn-shanghai", 10).IsError());
-
-  EXPECT_EQ(PageNumbersSent(), (std::vector<std::string>{"1", "2", "3"}));
-  for (const auto& sEntry : JournalOf("DescribeInstances")) EXPECT_EQ(Param(sEntry, "PageSize"), "10");
-  ASSERT_EQ(vecVMs.size(), 27u);
-  EXPECT_EQ(vecVMs[0].strInstanceId, "mine-1");  // the caller's records stay in front
-  EXPECT_EQ(vecVMs[1].strInstanceId, "mine-2");
-  EXPECT_EQ(vecVMs[2].strInstanceId, "i-page-00");
-  EXPECT_EQ(vecVMs[26].strInstanceId, "i-page-24");
-  EXPECT_EQ(vecVMs[26].strRegionId, "cn-shanghai");
-}
-
-// Without a page size the service's default applies: 10 per page.
-TEST_F(PagingList, ServiceDefaultPageSizeWhenNoneIsGiven) {
-  SeedInstances(21);
-  ASSERT_FALSE(ListRegion("cn-shanghai", 0).IsError());
-  EXPECT_EQ(PageNumbersSent(), (std::vector<std::string>{"1", "2", "3"}));
-  EXPECT_FALSE(Param(JournalOf("DescribeInstances")[0], "PageSize").has_value());
-  EXPECT_EQ(vecVMs.size(), 21u);
-}
-
-// Each page is retried on its own; an unanswered page costs one more attempt.
-TEST_F(PagingList, EachPageIsRetriedOnItsOwn) {
-  SeedInstances(15);
-  InjectFault(Unanswered("DescribeInstances", 1));
-  ASSERT_FALSE(ListRegion("cn-shanghai", 10).IsError());
-  EXPECT_EQ(PageNumbersSent(), (std::vector<std::string>{"1", "1", "2"}));
-  EXPECT_EQ(vecVMs.size(), 15u);
-  EXPECT_EQ(Sleeps().Pauses().size(), 1u);
-}
-
 
 // The emulator answers with the service's shapes: nested attachment objects,
 // a numeric EIP bandwidth and lock objects, which the converters read.
@@ -115,13 +85,14 @@ TEST_F(PagingList, InstancesArriveInTheServiceShapes) {
      "OperationLocks":{"LockReason":[{"LockReason":"security","LockMsg":"locked"}]}},
     {"InstanceId":"i-db-1","InstanceName":"db-1","RegionId":"cn-shanghai","ZoneId":"cn-shanghai-e",
      "VpcAttributes":{"VpcId":"vpc-b","VSwitchId":"vsw-b","PrivateIpAddress":{"IpAddress":[]}}}]})"));
+  CAliCloudECSConnection sECS;
+  GiveKey(sECS);
 
-  SAliCloudRequest sRequest;
-  sRequest.AddURLParameter("RegionId", "cn-shanghai");
-  sRequest.AddURLParameter("Action", "DescribeInstances");
-  sRequest.AddURLParameter("InstanceName", "web*");
-  ASSERT_FALSE(sECS.GetMultiPageList(sRequest, vecVMs, "Instances", "Instance", true, 0).IsError());
-  ASSERT_EQ(vecVMs.size(), 1u);
+  std::vector<SVMInfoLib> vecVMs;
+  SAliCloudRequest sList = Request({{"RegionId", "cn-shanghai"}, {"Action", "DescribeInstances"}});
+  ASSERT_FALSE(sECS.GetMultiPageList(sList, vecVMs, "Instances", "Instance", true, 0).IsError());
+  ASSERT_EQ(vecVMs.size(), 2u);
+  EXPECT_EQ(vecVMs[1].strInstanceId, "i-db-1");
   const SVMInfoLib& sVM = vecVMs[0];
   EXPECT_EQ(sVM.nInternetMaxBandwidthOut, 5);
   EXPECT_EQ(sVM.sNetworkInfo.strVpcId, "vpc-a");
@@ -131,32 +102,17 @@ TEST_F(PagingList, InstancesArriveInTheServiceShapes) {
   EXPECT_EQ(sVM.sElasticIPAddress.strIpAddress, "47.1.2.3");
   EXPECT_EQ(sVM.vecPublicIpAddresses, (std::vector<std::string>{"121.0.0.1"}));
 
-  // Filters on nested members: the VPC of the attachment.
-  SAliCloudRequest sByVpc;
-  sByVpc.AddURLParameter("RegionId", "cn-shanghai");
-  sByVpc.AddURLParameter("Action", "DescribeInstances");
-  sByVpc.AddURLParameter("VpcId", "vpc-b");
-  std::vector<SVMInfoLib> vecByVpc;
-  ASSERT_FALSE(sECS.GetMultiPageList(sByVpc, vecByVpc, "Instances", "Instance", true, 0).IsError());
-  ASSERT_EQ(vecByVpc.size(), 1u);
-  EXPECT_EQ(vecByVpc[0].strInstanceId, "i-db-1");
-
   // One instance as a flat document; an unknown one is the service's 404 code.
-  CAliCloudParser sParser;
-  SAliCloudRequest sAttribute;
-  sAttribute.AddURLParameter("Action", "DescribeInstanceAttribute");
-  sAttribute.AddURLParameter("InstanceId", "i-web-1");
+  SAliCloudRequest sAttribute = Request({{"Action", "DescribeInstanceAttribute"}, {"InstanceId", "i-web-1"}});
   std::string strBody;
   ASSERT_FALSE(sECS.ExecuteRequest(sAttribute, strBody, false).IsError());
   SVMInfoLib sOne;
-  ASSERT_TRUE(sParser.ParseObject(strBody, sOne));
+  ASSERT_TRUE(CAliCloudParser().ParseObject(strBody, sOne));
   EXPECT_EQ(sOne.strInstanceId, "i-web-1");
   EXPECT_EQ(sOne.sElasticIPAddress.strAllocationId, "eip-1");
   EXPECT_NE(strBody.find("\"IoOptimized\":\"optimized\""), std::string::npos) << strBody;
 
-  SAliCloudRequest sUnknown;
-  sUnknown.AddURLParameter("Action", "DescribeInstanceAttribute");
-  sUnknown.AddURLParameter("InstanceId", "i-missing");
+  SAliCloudRequest sUnknown = Request({{"Action", "DescribeInstanceAttribute"}, {"InstanceId", "i-missing"}});
   const CZeError eResult = sECS.ExecuteRequest(sUnknown, strBody, false);
   ASSERT_TRUE(eResult.IsError());
   EXPECT_EQ(eResult.GetErrorMessage(), "Error code: InvalidInstanceId.NotFound");
