@@ -33,11 +33,8 @@ protected:
 };
 
 TEST_F(EmulatorFaultTest, ErrorResponseHitsTheNextNMatchingRequestsOnly) {
-    Fault fault;
-    fault.kind = FaultKind::ErrorResponse;
-    fault.action = "DescribeRegions";
+    Fault fault{FaultKind::ErrorResponse, "DescribeRegions", 2};
     fault.product = "ecs";
-    fault.count = 2;
     fault.status = 503;
     fault.code = "ServiceUnavailable";
     emu.InjectFault(fault);
@@ -49,8 +46,7 @@ TEST_F(EmulatorFaultTest, ErrorResponseHitsTheNextNMatchingRequestsOnly) {
     EXPECT_EQ(Ecs().status, 503);
     EXPECT_EQ(Ecs().status, 200);
     const auto journal = emu.Journal();
-    EXPECT_EQ(journal[1].fault, "ErrorResponse");
-    EXPECT_EQ(journal[1].code, "ServiceUnavailable");
+    EXPECT_EQ(journal[1].fault + " " + journal[1].code, "ErrorResponse ServiceUnavailable");
     EXPECT_EQ(journal[3].fault, "");
 }
 
@@ -60,9 +56,7 @@ TEST_F(EmulatorFaultTest, BodiesThatAreEmptyOrNotJson) {
     notJson.status = 200;
     emu.InjectFault(notJson);
     const Response empty = Ecs();
-    ASSERT_TRUE(empty.ok) << empty.error;
-    EXPECT_EQ(empty.status, 500);
-    EXPECT_TRUE(empty.body.empty());
+    EXPECT_TRUE(empty.ok && empty.status == 500 && empty.body.empty()) << empty.status << empty.error << empty.body;
     const Response html = Rds();
     EXPECT_EQ(html.status, 200);
     boost::system::error_code ec;
@@ -70,15 +64,14 @@ TEST_F(EmulatorFaultTest, BodiesThatAreEmptyOrNotJson) {
     EXPECT_TRUE(ec) << html.body;
 }
 
-TEST_F(EmulatorFaultTest, ClosedConnectionsAndTheirRecovery) {
+// Connections closed before or during the answer, a late answer and none at all;
+// each time the next request, on a new connection, works.
+TEST_F(EmulatorFaultTest, LostAndLateAnswersAndTheirRecovery) {
     emu.InjectFault({FaultKind::CloseBeforeAnswer, "DescribeRegions", 1});
-    const Response closed = Ecs();
-    EXPECT_FALSE(closed.ok);
-    EXPECT_EQ(Ecs().status, 200);  // a new connection works
-
+    EXPECT_FALSE(Ecs().ok);
+    EXPECT_EQ(Ecs().status, 200);
     emu.InjectFault({FaultKind::CloseMidBody, "", 1});
-    const Response cut = Ecs();
-    EXPECT_FALSE(cut.ok);  // fewer bytes than Content-Length promised: "partial message"
+    EXPECT_FALSE(Ecs().ok);  // fewer bytes than Content-Length promised: "partial message"
     EXPECT_EQ(Ecs().status, 200);
     const auto journal = emu.Journal();
     ASSERT_EQ(journal.size(), 4u);
@@ -86,19 +79,15 @@ TEST_F(EmulatorFaultTest, ClosedConnectionsAndTheirRecovery) {
     EXPECT_EQ(journal[0].fault, "CloseBeforeAnswer");
     EXPECT_EQ(journal[2].fault, "CloseMidBody");
     EXPECT_EQ(emu.GetCounters().tcpConnections, 3u);
-}
 
-TEST_F(EmulatorFaultTest, DelayAnswersLateAndStallNeverAnswers) {
     Fault delay{FaultKind::Delay, "", 1};
     delay.delayMs = 300;
     emu.InjectFault(delay);
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(Ecs().status, 200);
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
-
     emu.InjectFault({FaultKind::Stall, "", 1});
-    const Response stalled = Ecs("DescribeRegions", std::chrono::milliseconds(300));
-    EXPECT_FALSE(stalled.ok);
+    EXPECT_FALSE(Ecs("DescribeRegions", std::chrono::milliseconds(300)).ok);
     EXPECT_EQ(Ecs().status, 200);
 }
 
@@ -138,9 +127,7 @@ TEST_F(EmulatorFaultTest, ExecuteActionChangesTheWorldBehindALostAnswer) {
     emu.InjectFault(lost);
     EXPECT_FALSE(Ecs("CreateTestDisk").ok);
     EXPECT_EQ(diskCount(), before + 1);  // acted, answer lost
-    const Response next = Ecs("CreateTestDisk");
-    EXPECT_EQ(next.status, 200);
-    EXPECT_EQ(std::string(next.Json().at("DiskId").as_string()).substr(0, 6), "d-acw0");
+    EXPECT_EQ(Ecs("CreateTestDisk").status, 200);
 }
 
 }  // namespace

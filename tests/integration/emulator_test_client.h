@@ -34,13 +34,9 @@ using tcp = net::ip::tcp;
 inline std::string Encode(const std::string& text) {
     std::string out;
     for (unsigned char c : text) {
-        if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~') {
-            out.push_back(static_cast<char>(c));
-        } else {
-            char hex[4];
-            std::snprintf(hex, sizeof hex, "%%%02X", c);
-            out += hex;
-        }
+        char hex[4];
+        std::snprintf(hex, sizeof hex, "%%%02X", c);
+        out += std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~' ? std::string(1, char(c)) : hex;
     }
     return out;
 }
@@ -91,7 +87,7 @@ struct Signer {
             const bool given = std::any_of(params.begin(), params.end(), [&](const auto& p) { return p.first == c.first; });
             if (!given) params.push_back(c);
         }
-        std::vector<std::pair<std::string, std::string>> sorted = params;
+        Params sorted = params;
         std::sort(sorted.begin(), sorted.end());
         std::string canonical;
         for (const auto& [k, v] : sorted) canonical += (canonical.empty() ? "" : "&") + Encode(k) + "=" + Encode(v);
@@ -111,7 +107,6 @@ struct Response {
     std::string error;       // what went wrong otherwise
     int status = 0;
     std::string body;
-    std::map<std::string, std::string> headers;
 
     boost::json::object Json() const { return boost::json::parse(body).as_object(); }
     std::string Code() const {
@@ -152,20 +147,13 @@ public:
         auto run = [&](auto&& stream) {
             beast::get_lowest_layer(stream).expires_after(timeout);
             http::async_write(stream, req, [&](beast::error_code e, size_t) {
-                if (e) {
-                    ec = e;
-                    return;
-                }
+                if ((ec = e)) return;
                 http::async_read(stream, buffer, parser, [&](beast::error_code e2, size_t) { ec = e2; });
             });
             m_io.restart();
             m_io.run();
         };
-        if (m_stream) {
-            run(*m_stream);
-        } else {
-            run(*m_plain);
-        }
+        m_stream ? run(*m_stream) : run(*m_plain);
         if (ec) {
             out.error = ec.message();
             Close();
@@ -175,7 +163,6 @@ public:
         out.ok = true;
         out.status = static_cast<int>(res.result_int());
         out.body = res.body();
-        for (const auto& f : res) out.headers[std::string(f.name_string())] = std::string(f.value());
         if (!res.keep_alive()) Close();
         return out;
     }

@@ -31,45 +31,35 @@ protected:
 TEST_F(EmulatorHelperTest, PagingDefaultsMaximaAndBothAnswerStyles) {
     std::vector<json::object> items;
     for (int i = 0; i < 25; ++i) items.push_back(json::object{{"Id", i}, {"_internal", true}});
-
-    json::object out;
-    AddPagedList(Context({}), out, items, {"Things", "Thing"}, kEcsPaging);
-    EXPECT_EQ(out.at("Things").at("Thing").as_array().size(), 10u);
+    auto page = [&](Params params, ListNames names = {"Things", "Thing"}, PageRules rules = kEcsPaging) {
+        json::object out;
+        AddPagedList(Context(std::move(params)), out, items, names, rules);
+        return out;
+    };
+    auto out = page({});
+    const auto& things = out.at("Things").at("Thing").as_array();
+    EXPECT_EQ(things.size(), 10u);
+    EXPECT_FALSE(things.at(0).as_object().contains("_internal"));
     EXPECT_EQ(out.at("TotalCount").as_int64(), 25);
     EXPECT_EQ(out.at("PageNumber").as_int64(), 1);
     EXPECT_EQ(out.at("PageSize").as_int64(), 10);
-    EXPECT_FALSE(out.at("Things").at("Thing").at(0).as_object().contains("_internal"));
-
-    out = {};
-    AddPagedList(Context({{"PageNumber", "3"}, {"PageSize", "10"}}), out, items, {"Things", "Thing"}, kEcsPaging);
+    out = page({{"PageNumber", "3"}});
     EXPECT_EQ(out.at("Things").at("Thing").as_array().size(), 5u);
     EXPECT_EQ(out.at("Things").at("Thing").at(0).at("Id").as_int64(), 20);
-
-    out = {};
-    AddPagedList(Context({{"PageNumber", "9"}}), out, items, {"Things", "Thing"}, kEcsPaging);
+    out = page({{"PageNumber", "9"}});
     EXPECT_TRUE(out.at("Things").at("Thing").as_array().empty());  // past the end: empty, totals kept
     EXPECT_EQ(out.at("TotalCount").as_int64(), 25);
 
-    out = {};
-    AddPagedList(Context({{"PageNumber", "1"}}), out, items, {"Items", "DBInstance"}, kRdsPaging);
+    out = page({{"PageNumber", "1"}}, {"Items", "DBInstance"}, kRdsPaging);
     EXPECT_EQ(out.at("Items").at("DBInstance").as_array().size(), 25u);  // RDS default 30
     EXPECT_EQ(out.at("TotalRecordCount").as_int64(), 25);
     EXPECT_EQ(out.at("PageRecordCount").as_int64(), 25);
     EXPECT_FALSE(out.contains("TotalCount"));
 
     for (const char* size : {"0", "101", "ten", "-1"}) {
-        EXPECT_EQ(CodeOf([&] {
-                      json::object o;
-                      AddPagedList(Context({{"PageSize", size}}), o, items, {"Things", "Thing"}, kEcsPaging);
-                  }),
-                  "InvalidParameter")
-            << size;
+        EXPECT_EQ(CodeOf([&] { page({{"PageSize", size}}); }), "InvalidParameter") << size;
     }
-    EXPECT_EQ(CodeOf([&] {
-                  json::object o;
-                  AddPagedList(Context({{"PageSize", "51"}}), o, items, {"Things", "Thing"}, PageRules{10, 50});
-              }),
-              "InvalidParameter");
+    EXPECT_EQ(CodeOf([&] { page({{"PageSize", "51"}}, {"Things", "Thing"}, PageRules{10, 50}); }), "InvalidParameter");
 }
 
 TEST_F(EmulatorHelperTest, ListParametersInTheirThreeForms) {
@@ -127,29 +117,25 @@ TEST(EmulatorWorldTest, PutMergesDefaultsKeepsOrderAndReplacesById) {
     EXPECT_THROW((void)world.Items("Gizmos"), std::invalid_argument);
 }
 
-TEST(EmulatorWorldTest, ScheduledChangesAdvanceWithRequests) {
+// Request ids are fixed per world (reproducible runs); scheduled changes land after
+// the given number of requests, and one for a resource deleted meanwhile is dropped.
+TEST(EmulatorWorldTest, RequestIdsTimesAndScheduledChanges) {
     World world;
+    EXPECT_EQ(world.NewRequestId(), "AC0E0000-0000-4000-8000-000000000001");
+    EXPECT_EQ(world.NewRequestId(), "AC0E0000-0000-4000-8000-000000000002");
+    EXPECT_EQ(FormatUtc(0, TimePrecision::Minutes), "1970-01-01T00:00Z");
+    EXPECT_EQ(FormatUtc(86399, TimePrecision::Seconds), "1970-01-01T23:59:59Z");
+
     (void)world.Put("Instances", json::object{{"InstanceId", "i-1"}, {"Status", "Starting"}});
     world.Schedule("Instances", "i-1", "Status", "Running", 2);
     world.OnRequest();
     EXPECT_EQ(world.Find("Instances", "i-1")->at("Status").as_string(), "Starting");
     world.OnRequest();
     EXPECT_EQ(world.Find("Instances", "i-1")->at("Status").as_string(), "Running");
-    // A change for a resource deleted meanwhile is dropped quietly.
     world.Schedule("Instances", "i-1", "Status", "Stopped", 1);
     EXPECT_TRUE(world.Remove("Instances", "i-1"));
     world.OnRequest();
     EXPECT_EQ(world.Find("Instances", "i-1"), nullptr);
-}
-
-TEST(EmulatorWorldTest, IdsAndRequestIdsAreDeterministic) {
-    World a;
-    World b;
-    EXPECT_EQ(a.NewId("i"), b.NewId("i"));
-    EXPECT_EQ(a.NewRequestId(), "AC0E0000-0000-4000-8000-000000000001");
-    EXPECT_EQ(a.NewRequestId(), "AC0E0000-0000-4000-8000-000000000002");
-    EXPECT_EQ(FormatUtc(0, TimePrecision::Minutes), "1970-01-01T00:00Z");
-    EXPECT_EQ(FormatUtc(86399, TimePrecision::Seconds), "1970-01-01T23:59:59Z");
 }
 
 }  // namespace

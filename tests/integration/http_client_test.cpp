@@ -3,8 +3,8 @@
 #include <curl/curl.h>
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <random>
+#include <vector>
 #include <string>
 
 #include "AliCloudWrapper/AliCloudConstants.h"
@@ -25,24 +25,16 @@ std::string Body(const TKLibCurl& sCurl) {
 TEST(HttpClientEscape, MatchesLibcurlForEveryByteAndMixedText) {
   CURL* pCurl = curl_easy_init();
   ASSERT_NE(pCurl, nullptr);
-  auto Expected = [&](const std::string& in) {
+  auto Check = [&](const std::string& in) {
     char* psz = curl_easy_escape(pCurl, in.data(), static_cast<int>(in.size()));
-    std::string str(psz);
-    curl_free(psz);
-    return str;
-  };
-  for (int c = 0; c < 256; ++c) {
-    const std::string in(1, static_cast<char>(c));
-    std::string out;
+    std::string out = "stale";
     EXPECT_TRUE(TKLibCurl::TKLibCurlUrlEscape(in, out));
-    EXPECT_EQ(out, Expected(in)) << "byte " << c;
-  }
-  const std::string strMixed = "a b*c~d/e:f=g&h+i\"j'(k)\xE4\xB8\xAD\xE6\x96\x87-._%";
-  std::string out = "stale";
-  EXPECT_TRUE(TKLibCurl::TKLibCurlUrlEscape(strMixed, out));
-  EXPECT_EQ(out, Expected(strMixed));
-  EXPECT_TRUE(TKLibCurl::TKLibCurlUrlEscape("", out));
-  EXPECT_EQ(out, "");
+    EXPECT_EQ(out, psz) << "input " << in;
+    curl_free(psz);
+  };
+  for (int c = 0; c < 256; ++c) Check(std::string(1, static_cast<char>(c)));
+  Check("a b*c~d/e:f=g&h+i\"j'(k)\xE4\xB8\xAD\xE6\x96\x87-._%");
+  Check("");
   curl_easy_cleanup(pCurl);
 }
 
@@ -50,108 +42,95 @@ TEST(HttpClientOptions, OnlyLongOptionsAreAccepted) {
   TKLibCurl sCurl;
   EXPECT_TRUE(sCurl.TKLibCurlSetAdditionalOptionsIntValue(CURLOPT_TIMEOUT, 20));
   // A pointer option given an int would crash inside libcurl.
-  EXPECT_FALSE(sCurl.TKLibCurlSetAdditionalOptionsIntValue(CURLOPT_URL, 1));
-  EXPECT_FALSE(sCurl.TKLibCurlSetAdditionalOptionsIntValue(CURLOPT_WRITEFUNCTION, 1));
-  EXPECT_FALSE(sCurl.TKLibCurlSetAdditionalOptionsIntValue(0, 1));
+  for (int nOption : {int(CURLOPT_URL), int(CURLOPT_WRITEFUNCTION), 0}) {
+    EXPECT_FALSE(sCurl.TKLibCurlSetAdditionalOptionsIntValue(nOption, 1)) << nOption;
+  }
 }
 
 class HttpClientTest : public EmulatorFixture {
  protected:
   // A request the emulator's gateway accepts, signed by the request record.
-  std::string SignedUrl(const std::string& strAction) {
+  std::string SignedUrl() {
     static std::mt19937 s_nonces{std::random_device{}()};
     SAliCloudRequest sRequest;
     sRequest.SetEndPoint(AliCloudEndPoints::CENTRAL);
     sRequest.SetRequestMethod(HTTP_GET);
-    sRequest.AddURLParameter(AliCloudParameterNames::ACTION, strAction);
-    sRequest.AddURLParameter(AliCloudParameterNames::VERSION, "2014-05-26");
-    sRequest.AddURLParameter(AliCloudParameterNames::FORMAT, "JSON");
-    sRequest.AddURLParameter(AliCloudParameterNames::ACCESS_KEY_ID, KEY_ID);
-    sRequest.AddURLParameter(AliCloudParameterNames::SIGNATURE_METHOD, "HMAC-SHA1");
-    sRequest.AddURLParameter(AliCloudParameterNames::TIMESTAMP, AliCloudUtils::GetTimeStamp());
-    sRequest.AddURLParameter(AliCloudParameterNames::SIGNATURE_VERSION, "1.0");
-    sRequest.AddURLParameter(AliCloudParameterNames::SIGNATURE_NONCE, std::to_string(s_nonces()));
+    using namespace AliCloudParameterNames;
+    for (const auto& [strName, strValue] :
+         {URLParameter(ACTION, "DescribeRegions"), URLParameter(VERSION, "2014-05-26"), URLParameter(FORMAT, "JSON"),
+          URLParameter(ACCESS_KEY_ID, KEY_ID), URLParameter(SIGNATURE_METHOD, "HMAC-SHA1"),
+          URLParameter(TIMESTAMP, AliCloudUtils::GetTimeStamp()), URLParameter(SIGNATURE_VERSION, "1.0"),
+          URLParameter(SIGNATURE_NONCE, std::to_string(s_nonces()))}) {
+      sRequest.AddURLParameter(strName, strValue);
+    }
     std::string strUrl;
     EXPECT_FALSE(sRequest.GetSignedURL(KEY_SECRET, strUrl).IsError());
     return strUrl;
   }
-  std::string MetadataUrl(const std::string& strPath) {
-    return std::string("http://") + METADATA_ADDRESS + strPath;
+  // Sends a signed request and expects no answer: no status, a transport error, no body.
+  void ExpectNoAnswer(TKLibCurl& sCurl, const std::string& strUrl) {
+    EXPECT_FALSE(sCurl.TKLibCurlSendHttpReq(TKLibCurl::REQ_GET, strUrl.c_str()));
+    EXPECT_EQ(sCurl.GetLastHttpStatus(), 0) << Body(sCurl);
+    EXPECT_NE(sCurl.GetLastTransportError(), "");
+    size_t nLength = 99;
+    EXPECT_EQ(sCurl.GetHttpResponse(nLength), nullptr);
+    EXPECT_EQ(nLength, 0u);
   }
 };
 
-// The real host name travels in the URL (and is verified against the
-// emulator's certificate); the connect-to mapping only changes where it connects.
-TEST_F(HttpClientTest, SignedRequestReachesTheEmulatorUnderTheRealHostName) {
+// The real host name travels in the URL (and is verified against the emulator's
+// certificate); the connect-to mapping only changes where it connects. An error
+// status is a false result with its body kept; a later transfer that fails keeps
+// no body at all, never the previous one; the handle then recovers.
+TEST_F(HttpClientTest, AnswersKeepTheirBodyAndFailedTransfersKeepNone) {
   TKLibCurl sCurl;
   ASSERT_TRUE(sCurl.TKLibCurlInit());
-  ASSERT_TRUE(sCurl.TKLibCurlSendHttpReq(TKLibCurl::REQ_GET, SignedUrl("DescribeRegions").c_str()))
+  ASSERT_TRUE(sCurl.TKLibCurlSendHttpReq(TKLibCurl::REQ_GET, SignedUrl().c_str()))
       << sCurl.GetLastTransportError() << " " << Body(sCurl);
   EXPECT_EQ(sCurl.GetLastHttpStatus(), 200);
   EXPECT_NE(Body(sCurl).find("\"Regions\""), std::string::npos);
-  const auto vecJournal = Journal();
-  ASSERT_EQ(vecJournal.size(), 1u);
-  EXPECT_EQ(vecJournal[0].host, "ecs.aliyuncs.com");
-  EXPECT_EQ(vecJournal[0].method, "GET");
-}
+  ASSERT_EQ(Journal().size(), 1u);
+  EXPECT_EQ(Journal()[0].host, "ecs.aliyuncs.com");
 
-// An error status is a false result, but its body is kept; a later transfer
-// that fails keeps no body at all, never the previous one.
-TEST_F(HttpClientTest, ErrorAnswersKeepTheirBodyAndFailedTransfersKeepNone) {
-  TKLibCurl sCurl;
-  EXPECT_FALSE(sCurl.TKLibCurlSendHttpReq(TKLibCurl::REQ_GET,
-                                          "https://ecs.aliyuncs.com/?Action=DescribeRegions"));
+  EXPECT_FALSE(sCurl.TKLibCurlSendHttpReq(TKLibCurl::REQ_GET, "https://ecs.aliyuncs.com/?Action=DescribeRegions"));
   EXPECT_GE(sCurl.GetLastHttpStatus(), 400);
   EXPECT_NE(Body(sCurl).find("\"Code\""), std::string::npos) << Body(sCurl);
   EXPECT_EQ(sCurl.GetLastTransportError(), "");
 
   InjectFault(AcwEmulator::FaultKind::CloseBeforeAnswer, "DescribeRegions", 1);
-  EXPECT_FALSE(sCurl.TKLibCurlSendHttpReq(TKLibCurl::REQ_GET, SignedUrl("DescribeRegions").c_str()));
-  EXPECT_EQ(sCurl.GetLastHttpStatus(), 0) << Body(sCurl);
-  EXPECT_NE(sCurl.GetLastTransportError(), "");
-  size_t nLength = 99;
-  EXPECT_EQ(sCurl.GetHttpResponse(nLength), nullptr);
-  EXPECT_EQ(nLength, 0u);
-
-  // A body cut off in the middle is not an answer either.
+  ExpectNoAnswer(sCurl, SignedUrl());
   InjectFault(AcwEmulator::FaultKind::CloseMidBody, "DescribeRegions", 1);
-  EXPECT_FALSE(sCurl.TKLibCurlSendHttpReq(TKLibCurl::REQ_GET, SignedUrl("DescribeRegions").c_str()));
-  EXPECT_EQ(sCurl.GetHttpResponse(nLength), nullptr);
+  ExpectNoAnswer(sCurl, SignedUrl());
 
-  // And the handle recovers for the next request. No signed request was ever
-  // sent twice (a resend would be refused as a replayed nonce).
-  EXPECT_TRUE(sCurl.TKLibCurlSendHttpReq(TKLibCurl::REQ_GET, SignedUrl("DescribeRegions").c_str()));
+  // No signed request was ever sent twice (a resend would be refused as a replayed nonce).
+  EXPECT_TRUE(sCurl.TKLibCurlSendHttpReq(TKLibCurl::REQ_GET, SignedUrl().c_str()));
   for (const auto& sEntry : Journal()) EXPECT_NE(sEntry.code, "SignatureNonceUsed");
 }
 
-// PUT with headers, then GETs with and without them, on one kept handle: each
-// request sets its own method and headers.
+// PUT with headers, then GETs with and without them, on one kept handle over
+// plain HTTP: each request sets its own method and headers.
 TEST_F(HttpClientTest, MetadataTokenExchangeOverPlainHttp) {
   Emulator().SetMetadataInstanceId("i-fixture-42");
   Emulator().SetMetadataTokenMode(AcwEmulator::TokenMode::Required);
   TKLibCurl sCurl;
   sCurl.TKLibCurlSetNoProxy(true);
   sCurl.TKLibCurlSetConnectTimeoutMs(2000);
+  auto Send = [&](int nMethod, const char* pszPath, const std::vector<std::string>& vecHeaders) {
+    sCurl.TKLibCurlSetHeaders(vecHeaders);
+    return sCurl.TKLibCurlSendHttpReq(nMethod, (std::string("http://") + METADATA_ADDRESS + pszPath).c_str());
+  };
+  const char* const pszId = "/latest/meta-data/instance-id";
 
-  EXPECT_FALSE(sCurl.TKLibCurlSendHttpReq(TKLibCurl::REQ_GET,
-                                          MetadataUrl("/latest/meta-data/instance-id").c_str()));
+  EXPECT_FALSE(Send(TKLibCurl::REQ_GET, pszId, {}));
   EXPECT_EQ(sCurl.GetLastHttpStatus(), 401);
-
-  sCurl.TKLibCurlSetHeaders({"X-aliyun-ecs-metadata-token-ttl-seconds: 60"});
-  ASSERT_TRUE(sCurl.TKLibCurlSendHttpReq(TKLibCurl::REQ_PUT, MetadataUrl("/latest/api/token").c_str()))
+  ASSERT_TRUE(Send(TKLibCurl::REQ_PUT, "/latest/api/token", {"X-aliyun-ecs-metadata-token-ttl-seconds: 60"}))
       << sCurl.GetLastHttpStatus() << " " << Body(sCurl);
   const std::string strToken = Body(sCurl);
   ASSERT_FALSE(strToken.empty());
-
-  sCurl.TKLibCurlSetHeaders({"X-aliyun-ecs-metadata-token: " + strToken});
-  ASSERT_TRUE(sCurl.TKLibCurlSendHttpReq(TKLibCurl::REQ_GET,
-                                         MetadataUrl("/latest/meta-data/instance-id").c_str()))
+  ASSERT_TRUE(Send(TKLibCurl::REQ_GET, pszId, {"X-aliyun-ecs-metadata-token: " + strToken}))
       << sCurl.GetLastHttpStatus() << " " << Body(sCurl);
   EXPECT_EQ(Body(sCurl), "i-fixture-42");
-
-  sCurl.TKLibCurlSetHeaders({});
-  EXPECT_FALSE(sCurl.TKLibCurlSendHttpReq(TKLibCurl::REQ_GET,
-                                          MetadataUrl("/latest/meta-data/instance-id").c_str()));
+  EXPECT_FALSE(Send(TKLibCurl::REQ_GET, pszId, {}));
   EXPECT_EQ(sCurl.GetLastHttpStatus(), 401);
 }
 
@@ -163,17 +142,11 @@ TEST_F(HttpClientTest, UntrustedCertificateAndWrongHostNameAreRefused) {
   {
     SetSetting("AliCloudCABundle", sOther.CaFile());
     TKLibCurl sCurl;
-    EXPECT_FALSE(sCurl.TKLibCurlSendHttpReq(TKLibCurl::REQ_GET, SignedUrl("DescribeRegions").c_str()));
-    EXPECT_EQ(sCurl.GetLastHttpStatus(), 0);
-    EXPECT_NE(sCurl.GetLastTransportError(), "");
-    size_t nLength = 0;
-    EXPECT_EQ(sCurl.GetHttpResponse(nLength), nullptr);
+    ExpectNoAnswer(sCurl, SignedUrl());
   }
   SetSetting("AliCloudCABundle", Emulator().CaFile());
   TKLibCurl sCurl;
-  EXPECT_FALSE(sCurl.TKLibCurlSendHttpReq(TKLibCurl::REQ_GET, "https://www.example.org/"));
-  EXPECT_EQ(sCurl.GetLastHttpStatus(), 0);
-  EXPECT_NE(sCurl.GetLastTransportError(), "");
+  ExpectNoAnswer(sCurl, "https://www.example.org/");
   EXPECT_EQ(Counters().apiRequests, 0u);
   sOther.Stop();
 }
