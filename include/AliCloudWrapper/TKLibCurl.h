@@ -70,6 +70,9 @@ class TKLibCurl {
   static bool TKLibCurlUrlEscape(const std::string& in, std::string& out);
   // The same escaping, appended to out (for building long texts in one buffer).
   static void TKLibCurlUrlEscapeAppend(const std::string& in, std::string& out);
+  // The same escaping, written at pOut, which must have room for
+  // 3 * in.size() + 1 bytes; returns the end of what was written.
+  static char* TKLibCurlUrlEscapeTo(const std::string& in, char* pOut);
   // True when escaping would change in (it holds a byte outside the kept set).
   static bool TKLibCurlUrlNeedsEscape(const std::string& in);
 

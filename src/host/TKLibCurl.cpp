@@ -379,19 +379,22 @@ bool TKLibCurl::TKLibCurlUrlNeedsEscape(const std::string& in) {
   return false;
 }
 
-void TKLibCurl::TKLibCurlUrlEscapeAppend(const std::string& in, std::string& out) {
-  // Room for the worst case plus one byte, since every step copies a whole
-  // four-byte entry and keeps only its length.
-  const size_t nStart = out.size();
-  out.resize(nStart + 3 * in.size() + 1);
-  char* const pBegin = out.data() + nStart;
-  char* pOut = pBegin;
+char* TKLibCurl::TKLibCurlUrlEscapeTo(const std::string& in, char* pOut) {
+  // Every step copies a whole four-byte entry and keeps only its length,
+  // hence the one byte of room beyond the worst case.
   for (const char ch : in) {
     const SEscapeCode& sCode = ESCAPE_TABLE.code[static_cast<unsigned char>(ch)];
     std::memcpy(pOut, &sCode, sizeof(sCode));
     pOut += sCode.nLength;
   }
-  out.resize(nStart + static_cast<size_t>(pOut - pBegin));
+  return pOut;
+}
+
+void TKLibCurl::TKLibCurlUrlEscapeAppend(const std::string& in, std::string& out) {
+  const size_t nStart = out.size();
+  out.resize(nStart + 3 * in.size() + 1);
+  char* const pEnd = TKLibCurlUrlEscapeTo(in, out.data() + nStart);
+  out.resize(static_cast<size_t>(pEnd - out.data()));
 }
 
 bool TKLibCurl::TKLibCurlUrlEscape(const std::string& in, std::string& out) {

@@ -160,8 +160,9 @@ bool SAliCloudRequest::UrlEncodeParameters() {
   for (URLParameter& pair : vecParameters) {
     for (std::string* pText : {&pair.first, &pair.second}) {
       if (!TKLibCurl::TKLibCurlUrlNeedsEscape(*pText)) continue;
-      strScratch.clear();
-      TKLibCurl::TKLibCurlUrlEscapeAppend(*pText, strScratch);
+      strScratch.resize(3 * pText->size() + 1);
+      char* const pEnd = TKLibCurl::TKLibCurlUrlEscapeTo(*pText, strScratch.data());
+      strScratch.resize(static_cast<size_t>(pEnd - strScratch.data()));
       pText->swap(strScratch);
     }
   }
@@ -170,23 +171,27 @@ bool SAliCloudRequest::UrlEncodeParameters() {
 
 bool SAliCloudRequest::GetCanonicalizedURL(std::string& strOut) {
   // The names and values are already encoded once; each is encoded a second
-  // time with the encoded "=" and "&" between them, all appended into strOut
-  // with room reserved once.
+  // time with the encoded "=" and "&" between them. Everything is written
+  // through one pointer into room sized once for the worst case, then trimmed.
   if (vecParameters.empty()) {
     return true;
   }
-  size_t nLength = strOut.size();
+  static constexpr char kEquals[] = "%3D";
+  static constexpr char kAmpersand[] = "%26";
+  const size_t nStart = strOut.size();
+  size_t nRoom = 0;
   for (const URLParameter& pair : vecParameters) {
-    nLength += 3 * (pair.first.size() + pair.second.size()) + 6;
+    nRoom += 3 * (pair.first.size() + pair.second.size()) + 2 + 6;
   }
-  strOut.reserve(nLength);
+  strOut.resize(nStart + nRoom);
+  char* pOut = strOut.data() + nStart;
   for (const URLParameter& pair : vecParameters) {
-    TKLibCurl::TKLibCurlUrlEscapeAppend(pair.first, strOut);
-    strOut.append("%3D");
-    TKLibCurl::TKLibCurlUrlEscapeAppend(pair.second, strOut);
-    strOut.append("%26");
+    pOut = TKLibCurl::TKLibCurlUrlEscapeTo(pair.first, pOut);
+    pOut = std::copy_n(kEquals, 3, pOut);
+    pOut = TKLibCurl::TKLibCurlUrlEscapeTo(pair.second, pOut);
+    pOut = std::copy_n(kAmpersand, 3, pOut);
   }
-  strOut.resize(strOut.size() - 3);  // the trailing "%26"
+  strOut.resize(static_cast<size_t>(pOut - strOut.data()) - 3);  // the trailing "%26"
   return true;
 }
 
