@@ -108,7 +108,9 @@ CZeError CAliCloudStorage::CreateDisk(const std::string& strRegionId, const std:
     sBudget.Pause();
   }
 
-  if (!pParser->ParseObject(strResponse, sInfo)) {
+  // An answer without the new id is no success: the caller could neither use
+  // nor clean up the disk the service may have made.
+  if (!pParser->ParseObject(strResponse, sInfo) || sInfo.strDiskId.empty()) {
     sEvent.Error(__PRETTY_FUNCTION__, "Error in parsing response [%s].", strResponse.c_str());
     return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Failed to parse disk creation response.");
   }

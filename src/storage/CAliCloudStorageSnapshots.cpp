@@ -46,7 +46,9 @@ CZeError CAliCloudStorage::CreateSnapshot(const std::string& strDiskId, SSnapsho
     return err.Push(ACW_LOCATION);
   }
 
-  if (!pParser->ParseObject(strResponse, sInfo)) {
+  // An answer without the new id is no success: a backup could not find its
+  // snapshot again.
+  if (!pParser->ParseObject(strResponse, sInfo) || sInfo.strSnapshotId.empty()) {
     sEvent.Error(__PRETTY_FUNCTION__, "Error in parsing response [%s].", strResponse.c_str());
     return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Failed to parse snapshot creation response.");
   }

@@ -41,13 +41,15 @@ TEST_F(DiskTest, CreateDiskSendsSizeInGiBOnlyWhenGivenAndDefaultsTheCategory) {
   EXPECT_EQ(sDisk.strDiskName, "restored");
   EXPECT_EQ(sDisk.strDescription, "from backup");
   ASSERT_FALSE(Storage().CreateDisk(REGION, ZONE, sDisk, "", "", "cloud", 10 * GIB + 1, true, "").IsError());
+  ASSERT_FALSE(Storage().CreateDisk(REGION, ZONE, sDisk, "", "", "cloud", 10 * GIB, false, "").IsError());
 
   const auto vecCreates = JournalOf("CreateDisk");
-  ASSERT_EQ(vecCreates.size(), 2u);
+  ASSERT_EQ(vecCreates.size(), 3u);
   const auto names = {"Size", "DiskCategory", "Encrypted", "SnapshotId", "DiskName"};
   EXPECT_EQ(Sent(vecCreates[0], names),
             "Size DiskCategory=cloud_efficiency Encrypted SnapshotId=" + std::string(READY_SNAPSHOT) + " DiskName=restored");
   EXPECT_EQ(Sent(vecCreates[1], names), "Size=11 DiskCategory=cloud Encrypted=true SnapshotId DiskName");
+  EXPECT_EQ(Param(vecCreates[2], "Size"), "10");
   EXPECT_NE(Param(vecCreates[0], "ClientToken"), Param(vecCreates[1], "ClientToken")) << "a token per call";
 }
 
@@ -128,11 +130,15 @@ TEST_F(DiskTest, CreateAndDeleteFailAtOnceOnOtherAnswers) {
   InjectFault(FaultKind::NotJson, "CreateDisk");
   EXPECT_EQ(Storage().CreateDisk(REGION, ZONE, sDisk, READY_SNAPSHOT, "", "", 0, false, "").GetErrorMessage(),
             "Failed to parse error response.");
+  // A 2xx answer without the new disk's id is no success.
+  InjectFault(ErrorAnswer("CreateDisk", "Odd", 1, 200));
+  EXPECT_EQ(Storage().CreateDisk(REGION, ZONE, sDisk, READY_SNAPSHOT, "", "", 0, false, "").GetErrorMessage(),
+            "Failed to parse disk creation response.");
   EXPECT_EQ(Storage().CreateDisk("", ZONE, sDisk, "", "", "", 0, false, "").GetErrorMessage(),
             "Region Id passed is empty.");
   EXPECT_EQ(Storage().CreateDisk(REGION, "", sDisk, "", "", "", 0, false, "").GetErrorMessage(),
             "Zone Id passed is empty.");
-  EXPECT_EQ(JournalOf("CreateDisk").size(), 2u);
+  EXPECT_EQ(JournalOf("CreateDisk").size(), 3u);
 
   InjectFault(FaultKind::NotJson, "DeleteDisk");
   EXPECT_EQ(Storage().DeleteDisk(ATTACHED_DISK).GetErrorMessage(),

@@ -30,6 +30,13 @@ TEST_F(SnapshotTest, CreateSnapshotSendsOptionalTextsOnlyWhenGivenAndFillsTheRec
   CZeError err = Storage().CreateSnapshot("d-missing", sNone, "", "");
   EXPECT_NE(err.AsString().find("InvalidDiskId.NotFound"), std::string::npos) << err.AsString();
   EXPECT_TRUE(Log().Contains("Failed to create snapshot for disk [d-missing]"));
+
+  // A 2xx answer without the new snapshot's id is no success.
+  AcwEmulator::Fault sNoId(FaultKind::ErrorResponse, "CreateSnapshot", 1);
+  sNoId.status = 200;
+  InjectFault(sNoId);
+  EXPECT_EQ(Storage().CreateSnapshot(ATTACHED_DISK, sNone, "", "").GetErrorMessage(),
+            "Failed to parse snapshot creation response.");
 }
 
 TEST_F(SnapshotTest, AnUnknownSnapshotIsNotFoundNotAFailureOfExistence) {
