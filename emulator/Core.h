@@ -16,6 +16,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include <stdexcept>
+
 namespace AcwEmulator {
 
 struct HttpIn {
@@ -90,6 +92,17 @@ private:
 [[nodiscard]] const char* FaultKindName(FaultKind kind);
 // Throws std::invalid_argument for an unknown name.
 [[nodiscard]] FaultKind FaultKindFromName(std::string_view name);
+
+// Throws std::invalid_argument for a fault that could not be answered: a count
+// below 1, or a status that is neither 0 (the kind's default) nor an HTTP
+// status (100-599). Both fault routes check this before the fault is stored,
+// so a bad fault is refused at once instead of failing on the server thread.
+inline void ValidateFault(const Fault& fault) {
+    if (fault.count < 1) throw std::invalid_argument("\"count\" must be at least 1");
+    if (fault.status != 0 && (fault.status < 100 || fault.status > 599)) {
+        throw std::invalid_argument("\"status\" must be 0 or an HTTP status from 100 to 599");
+    }
+}
 
 // The journal holds at most this many entries; the oldest go first.
 inline constexpr size_t kJournalLimit = 100000;

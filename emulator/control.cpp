@@ -86,7 +86,7 @@ Fault FaultFromJson(const json::value& value) {
         if (!v->is_bool()) throw std::invalid_argument("\"executeAction\" must be true or false");
         fault.executeAction = v->as_bool();
     }
-    if (fault.count < 1) throw std::invalid_argument("\"count\" must be at least 1");
+    ValidateFault(fault);
     return fault;
 }
 

@@ -101,7 +101,7 @@ Counters Emulator::GetCounters() const {
 }
 
 void Emulator::InjectFault(const Fault& fault) {
-    if (fault.count < 1) throw std::invalid_argument("a fault's count must be at least 1");
+    ValidateFault(fault);
     std::lock_guard<std::mutex> lock(m_impl->state.mutex);
     m_impl->state.faults.push_back(fault);
 }

@@ -9,17 +9,29 @@
 
 namespace AliCloudWrapper {
 
+namespace {
+
+// Finds the object outerKey and the array innerKey inside it, logging what is
+// missing under the calling operation's context. Lets the JSON helper's
+// std::runtime_error through, so each form reports it with its own message.
+bool FindNestedArray(const CAliCloudParser& parser, const char* pszContext, const mObject& obj,
+                     const std::string& outerKey, const std::string& innerKey, mArray& out) {
+  mObject inner;
+  if (!TkJson::FindObjectValue(obj, outerKey, inner)) {
+    parser.DebugLvl(pszContext, 2, "[%s] not found in response.", outerKey.c_str());
+    return false;
+  }
+  if (TkJson::FindArrayValue(inner, innerKey, out)) return true;
+  parser.DebugLvl(pszContext, 2, "[%s] not found in response.", innerKey.c_str());
+  return false;
+}
+
+}  // namespace
+
 bool CAliCloudParser::GetNestedList(const mObject& obj, const std::string& outerKey,
                                     const std::string& innerKey, mArray& out) const {
   try {
-    mObject inner;
-    if (!TkJson::FindObjectValue(obj, outerKey, inner)) {
-      DebugLvl(__PRETTY_FUNCTION__, 2, "[%s] not found in response.", outerKey.c_str());
-      return false;
-    }
-    if (TkJson::FindArrayValue(inner, innerKey, out)) return true;
-    DebugLvl(__PRETTY_FUNCTION__, 2, "[%s] not found in response.", innerKey.c_str());
-    return false;
+    return FindNestedArray(*this, __PRETTY_FUNCTION__, obj, outerKey, innerKey, out);
   } catch (const std::runtime_error& e) {
     Error(__PRETTY_FUNCTION__, "Exception parsing json list [%s] : \n[%s]", innerKey.c_str(),
           e.what());
@@ -29,16 +41,15 @@ bool CAliCloudParser::GetNestedList(const mObject& obj, const std::string& outer
 
 bool CAliCloudParser::GetNestedList(const std::string& json, const std::string& outerKey,
                                     const std::string& innerKey, mArray& out) const {
-  mObject obj;
   try {
+    mObject obj;
     if (!TkJson::Unserialize(json, obj)) return false;
+    return FindNestedArray(*this, __PRETTY_FUNCTION__, obj, outerKey, innerKey, out);
   } catch (const std::runtime_error& e) {
     Error(__PRETTY_FUNCTION__, "Exception parsing json list [%s] from json [%s] : \n[%s]",
           innerKey.c_str(), json.c_str(), e.what());
     return false;
   }
-  // The object form logs its own failures.
-  return GetNestedList(obj, outerKey, innerKey, out);
 }
 
 bool CAliCloudParser::ParseIdResponse(const std::string& json, const std::string& key,

@@ -94,6 +94,7 @@ TEST_F(ConnectionCoreTest, UnansweredRequestIsAttemptedAsConfigured) {
   const SCase aCases[] = {
       {std::nullopt, std::nullopt, 3, {30000, 30000}},  // the defaults
       {0, std::nullopt, 1, {}},                         // at least one attempt
+      {1, std::nullopt, 1, {}},
       {4, 0, 4, {0, 0, 0}},                             // no pause at all
       {2, 7, 2, {7000}},
   };

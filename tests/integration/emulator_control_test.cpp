@@ -37,6 +37,11 @@ TEST_F(EmulatorControlTest, FaultsClockJournalAndCountersOverHttp) {
     ASSERT_EQ(Control("DELETE", "faults").status, 200);
     EXPECT_EQ(Regions().status, 200);
     EXPECT_EQ(Control("POST", "faults", json::object{{"kind", "Explode"}}).status, 400);
+    // A status no HTTP answer can carry is refused up front (it used to end the server thread).
+    EXPECT_EQ(Control("POST", "faults", json::object{{"kind", "ErrorResponse"}, {"status", 1000}}).status, 400);
+    AcwEmulator::Fault badStatus(AcwEmulator::FaultKind::ErrorResponse, "", 1);
+    badStatus.status = -5;
+    EXPECT_THROW(emu.InjectFault(badStatus), std::invalid_argument);
 
     // A frozen clock an hour back makes the signer's current time stamps expire.
     const auto clock = Control("POST", "clock", json::object{{"advanceSeconds", -3600}}).Json();

@@ -175,6 +175,13 @@ TEST_F(ParserCore, GetNestedListReturnsTheRawArrayOrNamesTheMissingLevel) {
                                       "AvailableZones", "AvailableZone", zones));
   ExpectOnlyLine(true, 0, "Exception parsing json list [AvailableZone] : \n[value type is 0 not 1]",
                  "GetNestedList");
+  // The text form reports the same failure with the document in its message.
+  const std::string strWrong = R"({"AvailableZones":{"AvailableZone":{}}})";
+  EXPECT_FALSE(m_parser.GetNestedList(strWrong, "AvailableZones", "AvailableZone", zones));
+  ExpectOnlyLine(true, 0,
+                 "Exception parsing json list [AvailableZone] from json [" + strWrong +
+                     "] : \n[value type is 0 not 1]",
+                 "GetNestedList");
 }
 
 // ------------------------------------------------------------------ whole documents
