@@ -1,5 +1,5 @@
 # Sourced by the scripts that drive acw against a private acw-emulator.
-#   start_emulator <acw-emulator> <work-dir>
+#   start_emulator <acw-emulator> <work-dir> [further emulator options...]
 # starts the emulator on free loopback ports in the background (its pid in
 # EMULATOR_PID: the caller stops it, see stop_emulator), waits for its ready
 # line, writes <work-dir>/settings.ini that maps the real service and metadata
@@ -13,7 +13,8 @@ METADATA_PORT=
 
 start_emulator() {
   local emulator=$1 work=$2 ready=
-  "$emulator" --port 0 --metadata-port 0 --ca-file "$work/ca.pem" >"$work/emulator.out" 2>"$work/emulator.err" &
+  shift 2
+  "$emulator" --port 0 --metadata-port 0 --ca-file "$work/ca.pem" "$@" >"$work/emulator.out" 2>"$work/emulator.err" &
   EMULATOR_PID=$!
   # Its one ready line: acw-emulator ready https=127.0.0.1:<port> metadata=127.0.0.1:<port> ca=<path>
   # Read from a file, not a pipe: the emulator must not die of a closed pipe later.
