@@ -21,6 +21,10 @@
 
 namespace AliCloudWrapper {
 
+// A parsed answer held by the library (internal); lets one answer be read for more
+// than one thing (a listing page's records and its total) after a single parse.
+class CJsonDocument;
+
 class CAliCloudParser : public EvEvent {
  public:
   CAliCloudParser() = default;
@@ -38,6 +42,10 @@ class CAliCloudParser : public EvEvent {
                        const std::string& innerKey, std::vector<T>& out) const;
   template <typename T>
   bool ParseNestedList(const mObject& obj, const std::string& outerKey,
+                       const std::string& innerKey, std::vector<T>& out) const;
+  // As the text form, on an answer already parsed (the library's paged listing).
+  template <typename T>
+  bool ParseNestedList(const CJsonDocument& doc, const std::string& outerKey,
                        const std::string& innerKey, std::vector<T>& out) const;
 
   // Appends one record per object element of the array obj[key]; true when key
@@ -59,6 +67,8 @@ class CAliCloudParser : public EvEvent {
   // The member key of the object json, read as a 32-bit integer; true when json parsed
   // and the member was read. On failure out is unchanged.
   bool ParseIntFromResponse(const std::string& json, const std::string& key, int& out) const;
+  // As above, on an answer already parsed.
+  bool ParseIntFromResponse(const CJsonDocument& doc, const std::string& key, int& out) const;
 
   // Appends the string elements of the array obj[key] (others skipped); true when key named an array.
   bool ConvertStringListInJSON(const mObject& obj, const std::string& key,

@@ -1,6 +1,8 @@
 // mValue's accessors: json_spirit's type codes and its "value type is X not Y" errors.
 #include "AliCloudWrapper/JsonValue.h"
 
+#include "host/JsonDocument.h"
+
 #include <limits>
 #include <stdexcept>
 #include <string>
@@ -8,16 +10,16 @@
 namespace AliCloudWrapper {
 namespace json_spirit {
 
+void ThrowWrongType(Value_type actual, Value_type expected) {
+  throw std::runtime_error("value type is " + std::to_string(static_cast<int>(actual)) + " not " +
+                           std::to_string(static_cast<int>(expected)));
+}
+
 namespace {
 
 // The variant's alternative index, mapped to json_spirit's codes.
 constexpr Value_type kTypeOfIndex[] = {null_type, obj_type,  array_type, str_type,
                                        bool_type, int_type, real_type};
-
-[[noreturn]] void ThrowWrongType(Value_type actual, Value_type expected) {
-  throw std::runtime_error("value type is " + std::to_string(static_cast<int>(actual)) + " not " +
-                           std::to_string(static_cast<int>(expected)));
-}
 
 [[noreturn]] void ThrowOutOfRange(const char* what) {
   throw std::runtime_error(std::string("value out of range for ") + what);

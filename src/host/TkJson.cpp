@@ -4,9 +4,13 @@
 
 #include <boost/json/basic_parser_impl.hpp>
 
+#include "host/JsonEventReader.h"
+
 #include <charconv>
+#include <string_view>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -19,121 +23,43 @@ namespace {
 
 // ------------------------------------------------------------------ reading
 
-// Receives Boost.JSON's parse events and grows the tree in place (no intermediate
-// document). Setting ec aborts the parse, which is how a too-deep document or a top
-// level that is not an object is refused before more work is spent on it.
-class CTreeBuilder {
+// Grows the mObject tree in place from the parse events (no intermediate document).
+class CTreeBuilder : public CJsonEventReader<CTreeBuilder> {
  public:
-  // Limits the reader itself enforces; the depth limit is enforced here as well.
-  static constexpr std::size_t max_object_size = std::size_t(-1);
-  static constexpr std::size_t max_array_size = std::size_t(-1);
-  static constexpr std::size_t max_key_size = std::size_t(-1);
-  static constexpr std::size_t max_string_size = std::size_t(-1);
+  explicit CTreeBuilder(mObject& root) : CJsonEventReader(TkJson::MAX_DEPTH), m_root(root) {
+    m_stack.reserve(TkJson::MAX_DEPTH);
+  }
 
-  using error_code = boost::json::error_code;
-  using string_view = boost::json::string_view;
-
-  explicit CTreeBuilder(mObject& root) : m_root(root) { m_stack.reserve(TkJson::MAX_DEPTH); }
-
-  bool on_document_begin(error_code&) { return true; }
-  bool on_document_end(error_code&) { return true; }
-
-  bool on_object_begin(error_code& ec) {
+  bool BeginObject(error_code&) {
     if (m_stack.empty()) {
       m_stack.push_back(SFrame{&m_root, nullptr});
       return true;
     }
-    if (!RoomForOneMoreLevel(ec)) return false;
     mValue& slot = Slot();
     slot = mValue(mObject());
     m_stack.push_back(SFrame{&slot.get_obj(), nullptr});
     return true;
   }
-  bool on_object_end(std::size_t, error_code&) { return Pop(); }
-  bool on_array_begin(error_code& ec) {
-    if (m_stack.empty()) return Refuse(ec);  // a top-level array is not an object
-    if (!RoomForOneMoreLevel(ec)) return false;
+  bool BeginArray(error_code&) {
     mValue& slot = Slot();
     slot = mValue(mArray());
     m_stack.push_back(SFrame{nullptr, &slot.get_array()});
     return true;
   }
-  bool on_array_end(std::size_t, error_code&) { return Pop(); }
-
-  // Keys, strings and numbers may arrive in parts (escapes, buffer boundaries); the
-  // parts are gathered and the final call completes them.
-  bool on_key_part(string_view part, std::size_t, error_code&) {
-    m_strPart.append(part.data(), part.size());
-    return true;
-  }
-  bool on_key(string_view part, std::size_t, error_code&) {
-    TakeText(part, m_strKey);
-    return true;
-  }
-  bool on_string_part(string_view part, std::size_t, error_code&) {
-    m_strPart.append(part.data(), part.size());
-    return true;
-  }
-  bool on_string(string_view part, std::size_t, error_code& ec) {
-    std::string text;
-    TakeText(part, text);
-    return Add(mValue(std::move(text)), ec);
-  }
-  bool on_number_part(string_view part, error_code&) {
-    m_strPart.append(part.data(), part.size());
-    return true;
-  }
-  bool on_int64(std::int64_t n, string_view, error_code& ec) {
-    m_strPart.clear();
-    return Add(mValue(static_cast<int64_t>(n)), ec);
-  }
-  bool on_uint64(std::uint64_t n, string_view, error_code& ec) {
-    m_strPart.clear();
-    return Add(mValue(static_cast<uint64_t>(n)), ec);
-  }
-  // Boost.JSON 1.81 converts some reals up to one unit in the last place off, so the
-  // number's own text is converted again exactly. Integers beyond the uint64 range
-  // arrive here too: kept as the nearest real, never wrapped.
-  bool on_double(double d, string_view part, error_code& ec) {
-    const std::string* pText = &m_strPart;
-    std::string whole;
-    if (m_strPart.empty()) {
-      whole.assign(part.data(), part.size());
-      pText = &whole;
-    } else {
-      m_strPart.append(part.data(), part.size());
-    }
-    double exact = 0.0;
-    const char* pEnd = pText->data() + pText->size();
-    const auto result = std::from_chars(pText->data(), pEnd, exact);
-    if (result.ec == std::errc() && result.ptr == pEnd) d = exact;
-    m_strPart.clear();
-    // A number beyond the range of a double (1e400) cannot be kept, and infinity has
-    // no JSON form to write back: the document is refused rather than altered.
-    if (!std::isfinite(d)) return Refuse(ec);
-    return Add(mValue(d), ec);
-  }
-  bool on_bool(bool b, error_code& ec) { return Add(mValue(b), ec); }
-  bool on_null(error_code& ec) { return Add(mValue(), ec); }
-  bool on_comment_part(string_view, error_code&) { return true; }
-  bool on_comment(string_view, error_code&) { return true; }
+  void EndContainer() { m_stack.pop_back(); }
+  void Key(std::string_view text) { m_strKey.assign(text.data(), text.size()); }
+  bool String(std::string_view text, error_code&) { return Add(mValue(std::string(text))); }
+  bool Int(int64_t n, error_code&) { return Add(mValue(n)); }
+  bool Uint(uint64_t n, error_code&) { return Add(mValue(n)); }
+  bool Real(double d, error_code&) { return Add(mValue(d)); }
+  bool Bool(bool b, error_code&) { return Add(mValue(b)); }
+  bool Null(error_code&) { return Add(mValue()); }
 
  private:
   struct SFrame {
     mObject* pObject;  // exactly one of the two is set
     mArray* pArray;
   };
-
-  static bool Refuse(error_code& ec) {
-    ec = boost::json::error::syntax;
-    return false;
-  }
-
-  bool RoomForOneMoreLevel(error_code& ec) const {
-    if (m_stack.size() < static_cast<size_t>(TkJson::MAX_DEPTH)) return true;
-    ec = boost::json::error::too_deep;
-    return false;
-  }
 
   // The place the next value goes: a member named by the pending key, or a new element.
   // A repeated member name keeps the last value, as JavaScript's JSON.parse does.
@@ -149,33 +75,14 @@ class CTreeBuilder {
     return it->second;
   }
 
-  bool Add(mValue&& value, error_code& ec) {
-    if (m_stack.empty()) return Refuse(ec);  // a scalar at the top level is not an object
+  bool Add(mValue&& value) {
     Slot() = std::move(value);
     return true;
-  }
-
-  bool Pop() {
-    m_stack.pop_back();
-    return true;
-  }
-
-  // Moves the gathered parts plus the last one into out. The reader has already
-  // refused malformed UTF-8 and unpaired surrogate escapes.
-  void TakeText(string_view last, std::string& out) {
-    if (m_strPart.empty()) {
-      out.assign(last.data(), last.size());
-    } else {
-      m_strPart.append(last.data(), last.size());
-      out.swap(m_strPart);
-      m_strPart.clear();
-    }
   }
 
   mObject& m_root;
   std::vector<SFrame> m_stack;
   std::string m_strKey;
-  std::string m_strPart;
 };
 
 // ------------------------------------------------------------------ writing
@@ -326,20 +233,17 @@ const mValue* FindMember(const mObject& obj, const std::string& key) {
   return it == obj.end() ? nullptr : &it->second;
 }
 
-[[noreturn]] void ThrowWrongType(Value_type actual, Value_type expected) {
-  throw std::runtime_error("value type is " + std::to_string(static_cast<int>(actual)) + " not " +
-                           std::to_string(static_cast<int>(expected)));
-}
+using json_spirit::ThrowWrongType;
 
-[[noreturn]] void ThrowNotANumber(const std::string& text, Value_type expected) {
+[[noreturn]] void ThrowNotANumber(std::string_view text, Value_type expected) {
   throw std::runtime_error("value type is 2 not " + std::to_string(static_cast<int>(expected)) +
-                           ": text [" + text + "] is not a number");
+                           ": text [" + std::string(text) + "] is not a number");
 }
 
-std::string TrimmedAscii(const std::string& text) {
+std::string_view TrimmedAscii(std::string_view text) {
   const char* kSpace = " \t\r\n";
   const size_t first = text.find_first_not_of(kSpace);
-  if (first == std::string::npos) return std::string();
+  if (first == std::string_view::npos) return std::string_view();
   return text.substr(first, text.find_last_not_of(kSpace) - first + 1);
 }
 
@@ -351,9 +255,9 @@ struct SParsedNumber {
   double d = 0.0;
 };
 
-bool ParseNumberText(const std::string& raw, SParsedNumber& out) {
-  std::string text = TrimmedAscii(raw);
-  if (!text.empty() && text[0] == '+') text.erase(0, 1);
+bool ParseNumberText(std::string_view raw, SParsedNumber& out) {
+  std::string_view text = TrimmedAscii(raw);
+  if (!text.empty() && text[0] == '+') text.remove_prefix(1);
   if (text.empty()) return false;
   const char* pBegin = text.data();
   const char* pEnd = pBegin + text.size();
@@ -378,6 +282,93 @@ int IntFromReal(double d) {
       d != std::trunc(d))
     throw std::runtime_error("value [" + RealText(d) + "] is not an int");
   return static_cast<int>(d);
+}
+
+// The lenient readings of one member, the same for both value kinds (mValue of an
+// mObject tree, CJsonValueRef of a document). A null pointer is an absent member.
+template <typename V>
+std::string StringOf(const V* pValue) {
+  if (pValue == nullptr) return std::string();
+  switch (pValue->type()) {
+    case json_spirit::str_type: return std::string(pValue->get_str());
+    case json_spirit::int_type:
+      return pValue->is_uint64() ? std::to_string(pValue->get_uint64())
+                                 : std::to_string(pValue->get_int64());
+    case json_spirit::real_type: return RealText(pValue->get_real());
+    case json_spirit::bool_type: return pValue->get_bool() ? "true" : "false";
+    case json_spirit::null_type: return std::string();
+    default: ThrowWrongType(pValue->type(), json_spirit::str_type);
+  }
+}
+
+template <typename V>
+int IntOf(const V* pValue) {
+  if (pValue == nullptr) return 0;
+  switch (pValue->type()) {
+    case json_spirit::int_type:
+      if (pValue->is_uint64()) IntFromInt64(std::numeric_limits<int64_t>::max());  // throws
+      return IntFromInt64(pValue->get_int64());
+    case json_spirit::real_type: return IntFromReal(pValue->get_real());
+    case json_spirit::bool_type: return pValue->get_bool() ? 1 : 0;
+    case json_spirit::null_type: return 0;
+    case json_spirit::str_type: {
+      const std::string_view text = pValue->get_str();
+      // Empty text is how the services leave a value out.
+      if (TrimmedAscii(text).empty()) return 0;
+      SParsedNumber number;
+      if (!ParseNumberText(text, number)) ThrowNotANumber(text, json_spirit::int_type);
+      return number.bInteger ? IntFromInt64(number.n) : IntFromReal(number.d);
+    }
+    default: ThrowWrongType(pValue->type(), json_spirit::int_type);
+  }
+}
+
+template <typename V>
+bool BoolOf(const V* pValue) {
+  if (pValue == nullptr) return false;
+  switch (pValue->type()) {
+    case json_spirit::bool_type: return pValue->get_bool();
+    case json_spirit::null_type: return false;
+    case json_spirit::int_type:
+      if (!pValue->is_uint64() && (pValue->get_int64() == 0 || pValue->get_int64() == 1))
+        return pValue->get_int64() == 1;
+      throw std::runtime_error("value type is 4 not 3: only 0 and 1 read as a bool");
+    case json_spirit::str_type: {
+      const std::string_view text = TrimmedAscii(pValue->get_str());
+      if (text.empty()) return false;
+      if (text == "true" || text == "True" || text == "TRUE") return true;
+      if (text == "false" || text == "False" || text == "FALSE") return false;
+      throw std::runtime_error("value type is 2 not 3: text [" + std::string(pValue->get_str()) +
+                               "] is not a bool");
+    }
+    default: ThrowWrongType(pValue->type(), json_spirit::bool_type);
+  }
+}
+
+template <typename V>
+double FloatOf(const V* pValue) {
+  if (pValue == nullptr) return 0.0;
+  switch (pValue->type()) {
+    case json_spirit::real_type:
+    case json_spirit::int_type: return pValue->get_real();
+    case json_spirit::bool_type: return pValue->get_bool() ? 1.0 : 0.0;
+    case json_spirit::null_type: return 0.0;
+    case json_spirit::str_type: {
+      const std::string_view text = pValue->get_str();
+      if (TrimmedAscii(text).empty()) return 0.0;
+      SParsedNumber number;
+      if (!ParseNumberText(text, number)) ThrowNotANumber(text, json_spirit::real_type);
+      return number.bInteger ? static_cast<double>(number.n) : number.d;
+    }
+    default: ThrowWrongType(pValue->type(), json_spirit::real_type);
+  }
+}
+
+// The member of a document object, or nullptr when absent; out holds it.
+const CJsonValueRef* MemberOf(const CJsonObjectRef& obj, std::string_view key,
+                              std::optional<CJsonValueRef>& out) {
+  out = obj.Find(key);
+  return out ? &*out : nullptr;
 }
 
 }  // namespace
@@ -405,94 +396,70 @@ std::string TkJson::Serialize(const mObject& obj) {
 }
 
 std::string TkJson::GetStringValue(const mObject& obj, const std::string& key) {
-  const mValue* pValue = FindMember(obj, key);
-  if (pValue == nullptr) return std::string();
-  switch (pValue->type()) {
-    case json_spirit::str_type: return pValue->get_str();
-    case json_spirit::int_type:
-      return pValue->is_uint64() ? std::to_string(pValue->get_uint64())
-                                 : std::to_string(pValue->get_int64());
-    case json_spirit::real_type: return RealText(pValue->get_real());
-    case json_spirit::bool_type: return pValue->get_bool() ? "true" : "false";
-    case json_spirit::null_type: return std::string();
-    default: ThrowWrongType(pValue->type(), json_spirit::str_type);
-  }
+  return StringOf(FindMember(obj, key));
 }
-
 int TkJson::GetIntValue(const mObject& obj, const std::string& key) {
-  const mValue* pValue = FindMember(obj, key);
-  if (pValue == nullptr) return 0;
-  switch (pValue->type()) {
-    case json_spirit::int_type:
-      if (pValue->is_uint64()) IntFromInt64(std::numeric_limits<int64_t>::max());  // throws
-      return IntFromInt64(pValue->get_int64());
-    case json_spirit::real_type: return IntFromReal(pValue->get_real());
-    case json_spirit::bool_type: return pValue->get_bool() ? 1 : 0;
-    case json_spirit::null_type: return 0;
-    case json_spirit::str_type: {
-      const std::string& text = pValue->get_str();
-      // Empty text is how the services leave a value out.
-      if (TrimmedAscii(text).empty()) return 0;
-      SParsedNumber number;
-      if (!ParseNumberText(text, number)) ThrowNotANumber(text, json_spirit::int_type);
-      return number.bInteger ? IntFromInt64(number.n) : IntFromReal(number.d);
-    }
-    default: ThrowWrongType(pValue->type(), json_spirit::int_type);
-  }
+  return IntOf(FindMember(obj, key));
 }
-
 bool TkJson::GetBoolValue(const mObject& obj, const std::string& key) {
-  const mValue* pValue = FindMember(obj, key);
-  if (pValue == nullptr) return false;
-  switch (pValue->type()) {
-    case json_spirit::bool_type: return pValue->get_bool();
-    case json_spirit::null_type: return false;
-    case json_spirit::int_type:
-      if (!pValue->is_uint64() && (pValue->get_int64() == 0 || pValue->get_int64() == 1))
-        return pValue->get_int64() == 1;
-      throw std::runtime_error("value type is 4 not 3: only 0 and 1 read as a bool");
-    case json_spirit::str_type: {
-      const std::string text = TrimmedAscii(pValue->get_str());
-      if (text.empty()) return false;
-      if (text == "true" || text == "True" || text == "TRUE") return true;
-      if (text == "false" || text == "False" || text == "FALSE") return false;
-      throw std::runtime_error("value type is 2 not 3: text [" + pValue->get_str() +
-                               "] is not a bool");
-    }
-    default: ThrowWrongType(pValue->type(), json_spirit::bool_type);
-  }
+  return BoolOf(FindMember(obj, key));
+}
+double TkJson::GetFloatValue(const mObject& obj, const std::string& key) {
+  return FloatOf(FindMember(obj, key));
 }
 
-double TkJson::GetFloatValue(const mObject& obj, const std::string& key) {
+std::string TkJson::GetStringValue(const CJsonObjectRef& obj, std::string_view key) {
+  std::optional<CJsonValueRef> member;
+  return StringOf(MemberOf(obj, key, member));
+}
+int TkJson::GetIntValue(const CJsonObjectRef& obj, std::string_view key) {
+  std::optional<CJsonValueRef> member;
+  return IntOf(MemberOf(obj, key, member));
+}
+bool TkJson::GetBoolValue(const CJsonObjectRef& obj, std::string_view key) {
+  std::optional<CJsonValueRef> member;
+  return BoolOf(MemberOf(obj, key, member));
+}
+double TkJson::GetFloatValue(const CJsonObjectRef& obj, std::string_view key) {
+  std::optional<CJsonValueRef> member;
+  return FloatOf(MemberOf(obj, key, member));
+}
+
+const mObject* TkJson::FindObject(const mObject& obj, const std::string& key) {
   const mValue* pValue = FindMember(obj, key);
-  if (pValue == nullptr) return 0.0;
-  switch (pValue->type()) {
-    case json_spirit::real_type:
-    case json_spirit::int_type: return pValue->get_real();
-    case json_spirit::bool_type: return pValue->get_bool() ? 1.0 : 0.0;
-    case json_spirit::null_type: return 0.0;
-    case json_spirit::str_type: {
-      const std::string& text = pValue->get_str();
-      if (TrimmedAscii(text).empty()) return 0.0;
-      SParsedNumber number;
-      if (!ParseNumberText(text, number)) ThrowNotANumber(text, json_spirit::real_type);
-      return number.bInteger ? static_cast<double>(number.n) : number.d;
-    }
-    default: ThrowWrongType(pValue->type(), json_spirit::real_type);
-  }
+  if (pValue == nullptr || pValue->is_null()) return nullptr;
+  return &pValue->get_obj();  // another type throws "value type is N not 0"
+}
+
+const mArray* TkJson::FindArray(const mObject& obj, const std::string& key) {
+  const mValue* pValue = FindMember(obj, key);
+  if (pValue == nullptr || pValue->is_null()) return nullptr;
+  return &pValue->get_array();
+}
+
+std::optional<CJsonObjectRef> TkJson::FindObject(const CJsonObjectRef& obj, std::string_view key) {
+  const std::optional<CJsonValueRef> member = obj.Find(key);
+  if (!member || member->is_null()) return std::nullopt;
+  return member->get_obj();
+}
+
+std::optional<CJsonArrayRef> TkJson::FindArray(const CJsonObjectRef& obj, std::string_view key) {
+  const std::optional<CJsonValueRef> member = obj.Find(key);
+  if (!member || member->is_null()) return std::nullopt;
+  return member->get_array();
 }
 
 bool TkJson::FindObjectValue(const mObject& obj, const std::string& key, mObject& out) {
-  const mValue* pValue = FindMember(obj, key);
-  if (pValue == nullptr || pValue->is_null()) return false;
-  out = pValue->get_obj();  // another type throws "value type is N not 0"
+  const mObject* pFound = FindObject(obj, key);
+  if (pFound == nullptr) return false;
+  out = *pFound;
   return true;
 }
 
 bool TkJson::FindArrayValue(const mObject& obj, const std::string& key, mArray& out) {
-  const mValue* pValue = FindMember(obj, key);
-  if (pValue == nullptr || pValue->is_null()) return false;
-  out = pValue->get_array();
+  const mArray* pFound = FindArray(obj, key);
+  if (pFound == nullptr) return false;
+  out = *pFound;
   return true;
 }
 

@@ -2,9 +2,12 @@
 // lenient scalar getters the record converters use.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "AliCloudWrapper/JsonValue.h"
+#include "host/JsonDocument.h"
 
 namespace AliCloudWrapper {
 
@@ -28,8 +31,20 @@ class TkJson {
   static bool GetBoolValue(const mObject& obj, const std::string& key);
   static double GetFloatValue(const mObject& obj, const std::string& key);
 
-  // True and a copy in out when key names a member of that type; false when absent.
-  // A member of another type throws std::runtime_error.
+  // The same readings of a parsed document's member.
+  static std::string GetStringValue(const CJsonObjectRef& obj, std::string_view key);
+  static int GetIntValue(const CJsonObjectRef& obj, std::string_view key);
+  static bool GetBoolValue(const CJsonObjectRef& obj, std::string_view key);
+  static double GetFloatValue(const CJsonObjectRef& obj, std::string_view key);
+
+  // The member key when it is an object (an array), by reference; nothing when absent
+  // or null. A member of another type throws std::runtime_error.
+  static const mObject* FindObject(const mObject& obj, const std::string& key);
+  static const mArray* FindArray(const mObject& obj, const std::string& key);
+  static std::optional<CJsonObjectRef> FindObject(const CJsonObjectRef& obj, std::string_view key);
+  static std::optional<CJsonArrayRef> FindArray(const CJsonObjectRef& obj, std::string_view key);
+
+  // As FindObject and FindArray, with a copy in out: true when found.
   static bool FindObjectValue(const mObject& obj, const std::string& key, mObject& out);
   static bool FindArrayValue(const mObject& obj, const std::string& key, mArray& out);
 };

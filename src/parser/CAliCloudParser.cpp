@@ -4,6 +4,7 @@
 
 #include <stdexcept>
 
+#include "host/JsonDocument.h"
 #include "host/TkJson.h"
 #include "parser/CAliCloudParserImpl.h"
 
@@ -11,19 +12,28 @@ namespace AliCloudWrapper {
 
 namespace {
 
-// Finds the object outerKey and the array innerKey inside it, logging what is
-// missing under the calling operation's context. Lets the JSON helper's
-// std::runtime_error through, so each form reports it with its own message.
-bool FindNestedArray(const CAliCloudParser& parser, const char* pszContext, const mObject& obj,
-                     const std::string& outerKey, const std::string& innerKey, mArray& out) {
-  mObject inner;
-  if (!TkJson::FindObjectValue(obj, outerKey, inner)) {
+// Finds the object outerKey and the array innerKey inside it (an mObject tree or a
+// document), logging what is missing under the calling operation's context. Lets the
+// JSON helper's std::runtime_error through, so each form reports it with its own message.
+template <typename O>
+auto FindNestedArray(const CAliCloudParser& parser, const char* pszContext, const O& obj,
+                     const std::string& outerKey, const std::string& innerKey)
+    -> decltype(TkJson::FindArray(obj, innerKey)) {
+  const auto inner = TkJson::FindObject(obj, outerKey);
+  if (!inner) {
     parser.DebugLvl(pszContext, 2, "[%s] not found in response.", outerKey.c_str());
-    return false;
+    return {};
   }
-  if (TkJson::FindArrayValue(inner, innerKey, out)) return true;
-  parser.DebugLvl(pszContext, 2, "[%s] not found in response.", innerKey.c_str());
-  return false;
+  auto arr = TkJson::FindArray(*inner, innerKey);
+  if (!arr) parser.DebugLvl(pszContext, 2, "[%s] not found in response.", innerKey.c_str());
+  return arr;
+}
+
+template <typename O>
+bool ConvertErrorResponse(const O& obj, SAliCloudErrorResponse& out) {
+  out.SetErrorCode(TkJson::GetStringValue(obj, "Code"));
+  out.SetErrorMsg(TkJson::GetStringValue(obj, "Message"));
+  return true;
 }
 
 }  // namespace
@@ -31,7 +41,10 @@ bool FindNestedArray(const CAliCloudParser& parser, const char* pszContext, cons
 bool CAliCloudParser::GetNestedList(const mObject& obj, const std::string& outerKey,
                                     const std::string& innerKey, mArray& out) const {
   try {
-    return FindNestedArray(*this, __PRETTY_FUNCTION__, obj, outerKey, innerKey, out);
+    const mArray* pArray = FindNestedArray(*this, __PRETTY_FUNCTION__, obj, outerKey, innerKey);
+    if (pArray == nullptr) return false;
+    out = *pArray;
+    return true;
   } catch (const std::runtime_error& e) {
     Error(__PRETTY_FUNCTION__, "Exception parsing json list [%s] : \n[%s]", innerKey.c_str(),
           e.what());
@@ -42,9 +55,13 @@ bool CAliCloudParser::GetNestedList(const mObject& obj, const std::string& outer
 bool CAliCloudParser::GetNestedList(const std::string& json, const std::string& outerKey,
                                     const std::string& innerKey, mArray& out) const {
   try {
-    mObject obj;
-    if (!TkJson::Unserialize(json, obj)) return false;
-    return FindNestedArray(*this, __PRETTY_FUNCTION__, obj, outerKey, innerKey, out);
+    CJsonDocument doc;
+    if (!doc.Parse(json)) return false;
+    const auto arr = FindNestedArray(*this, __PRETTY_FUNCTION__, doc.Root(), outerKey, innerKey);
+    if (!arr) return false;
+    // Only the array asked for becomes json_spirit values.
+    out = arr->ToArray();
+    return true;
   } catch (const std::runtime_error& e) {
     Error(__PRETTY_FUNCTION__, "Exception parsing json list [%s] from json [%s] : \n[%s]",
           innerKey.c_str(), json.c_str(), e.what());
@@ -55,9 +72,9 @@ bool CAliCloudParser::GetNestedList(const std::string& json, const std::string& 
 bool CAliCloudParser::ParseIdResponse(const std::string& json, const std::string& key,
                                       std::string& out) const {
   try {
-    mObject obj;
-    if (!TkJson::Unserialize(json, obj)) return false;
-    out = TkJson::GetStringValue(obj, key);
+    CJsonDocument doc;
+    if (!doc.Parse(json)) return false;
+    out = TkJson::GetStringValue(doc.Root(), key);
     return true;
   } catch (const std::runtime_error& e) {
     Error(__PRETTY_FUNCTION__, "Exception parsing json [%s] : \n[%s]", json.c_str(), e.what());
@@ -67,13 +84,18 @@ bool CAliCloudParser::ParseIdResponse(const std::string& json, const std::string
 
 bool CAliCloudParser::ParseIntFromResponse(const std::string& json, const std::string& key,
                                            int& out) const {
+  CJsonDocument doc;
+  if (!doc.Parse(json)) {
+    Error(__PRETTY_FUNCTION__, "Failed to unserialize JSON [%s].", json.c_str());
+    return false;
+  }
+  return ParseIntFromResponse(doc, key, out);
+}
+
+bool CAliCloudParser::ParseIntFromResponse(const CJsonDocument& doc, const std::string& key,
+                                           int& out) const {
   try {
-    mObject obj;
-    if (!TkJson::Unserialize(json, obj)) {
-      Error(__PRETTY_FUNCTION__, "Failed to unserialize JSON [%s].", json.c_str());
-      return false;
-    }
-    out = TkJson::GetIntValue(obj, key);
+    out = TkJson::GetIntValue(doc.Root(), key);
     return true;
   } catch (const std::runtime_error& e) {
     Error(__PRETTY_FUNCTION__, "Exception serializing json object - [%s].", e.what());
@@ -83,10 +105,7 @@ bool CAliCloudParser::ParseIntFromResponse(const std::string& json, const std::s
 
 bool CAliCloudParser::ConvertStringListInJSON(const mObject& obj, const std::string& key,
                                               std::vector<std::string>& out) const {
-  mArray arr;
-  if (!TkJson::FindArrayValue(obj, key, arr)) return false;
-  (void)ConvertJSONStringArray(arr, out);
-  return true;
+  return AppendStringList(obj, key, out);
 }
 
 bool CAliCloudParser::ConvertJSONStringArray(const mArray& arr,
@@ -98,9 +117,12 @@ bool CAliCloudParser::ConvertJSONStringArray(const mArray& arr,
 }
 
 bool CAliCloudParser::Convert(const mObject& obj, SAliCloudErrorResponse& out) const {
-  out.SetErrorCode(TkJson::GetStringValue(obj, "Code"));
-  out.SetErrorMsg(TkJson::GetStringValue(obj, "Message"));
-  return true;
+  return ConvertErrorResponse(obj, out);
+}
+
+bool ConvertDocumentRecord(const CAliCloudParser&, const CJsonObjectRef& obj,
+                           SAliCloudErrorResponse& out) {
+  return ConvertErrorResponse(obj, out);
 }
 
 // The error response is parsed as a whole document only (connection core and the

@@ -1,6 +1,10 @@
 // Converters for the compute records: regions, zones, instances with their VPC
 // attachment, images, instance types and families, supported resources.
 //
+// Each converter is written once, over either kind of object: an mObject tree (the
+// public Convert overloads) or an object of a parsed answer (the readers the text
+// forms of the parser use, which build no tree).
+//
 // They read members through TkJson's lenient getters (an absent member gives the
 // empty value) and let a wrongly typed member's std::runtime_error travel to the
 // generic operation that called them, which logs it and reports failure.
@@ -10,14 +14,25 @@
 #include "AliCloudWrapper/AliCloudParserConstants.h"
 #include "AliCloudWrapper/CAliCloudParser.h"
 #include "host/TkJson.h"
+#include "parser/CAliCloudParserImpl.h"
 
 namespace AliCloudWrapper {
 
 namespace {
 
+// The address record's converter lives with the network records; reach it from
+// either kind of object.
+bool ConvertNested(const CAliCloudParser& parser, const mObject& obj, SElasticIPAddress& out) {
+  return parser.Convert(obj, out);
+}
+bool ConvertNested(const CAliCloudParser& parser, const CJsonObjectRef& obj, SElasticIPAddress& out) {
+  return ConvertDocumentRecord(parser, obj, out);
+}
+
 // Reads the instance's scalar members. Order matters: when a later member is
 // wrongly typed, the ones before it are already set.
-void ReadInstanceScalars(const mObject& obj, SVMInfoLib& out) {
+template <typename O>
+void ReadInstanceScalars(const O& obj, SVMInfoLib& out) {
   out.strInstanceId = TkJson::GetStringValue(obj, "InstanceId");
   out.strInstanceName = TkJson::GetStringValue(obj, "InstanceName");
   out.strRegionId = TkJson::GetStringValue(obj, "RegionId");
@@ -32,97 +47,84 @@ void ReadInstanceScalars(const mObject& obj, SVMInfoLib& out) {
   out.nInternetMaxBandwidthOut = TkJson::GetIntValue(obj, "InternetMaxBandwidthOut");
 }
 
-}  // namespace
-
-bool CAliCloudParser::Convert(const mObject& obj, SDCInfoLib& out) const {
+template <typename O>
+bool ConvertFrom(const CAliCloudParser&, const O& obj, SDCInfoLib& out) {
   out.strRegionId = TkJson::GetStringValue(obj, "RegionId");
   out.strLocalName = TkJson::GetStringValue(obj, "LocalName");
   out.strRegionEndpoint = TkJson::GetStringValue(obj, "RegionEndpoint");
   return true;
 }
 
-bool CAliCloudParser::Convert(const mObject& obj, SHostInfoLib& out) const {
+template <typename O>
+bool ConvertFrom(const CAliCloudParser&, const O& obj, SHostInfoLib& out) {
   out.strLocalName = TkJson::GetStringValue(obj, "LocalName");
   out.strZoneId = TkJson::GetStringValue(obj, "ZoneId");
   return true;
 }
 
-bool CAliCloudParser::Convert(const mObject& obj, SVMInfoLib& out) const {
-  ReadInstanceScalars(obj, out);
-
-  // Each nested object gets a fresh holder so nothing found for one member can
-  // leak into the next when that one is absent.
-  {
-    mObject vpcAttributes;
-    if (TkJson::FindObjectValue(obj, "VpcAttributes", vpcAttributes)) {
-      (void)Convert(vpcAttributes, out.sNetworkInfo);
-    } else {
-      Error(__PRETTY_FUNCTION__, "\"VpcAttributes\" not found in response.");
-    }
-  }
-  {
-    mObject securityGroupIds;
-    mArray ids;
-    if (!TkJson::FindObjectValue(obj, "SecurityGroupIds", securityGroupIds)) {
-      Error(__PRETTY_FUNCTION__, "\"SecurityGroupIds\" not found in response.");
-    } else if (!TkJson::FindArrayValue(securityGroupIds, "SecurityGroupId", ids)) {
-      Error(__PRETTY_FUNCTION__, "\"SecurityGroupId\" not found in response.");
-    } else {
-      // Unlike plain string lists, a non-text id is not skipped: get_str raises,
-      // because a silently shortened group list would re-create the instance
-      // with the wrong primary group.
-      for (const mValue& id : ids) out.vecSecurityGroups.emplace_back(id.get_str());
-    }
-  }
-  {
-    mObject eipAddress;
-    if (TkJson::FindObjectValue(obj, "EipAddress", eipAddress)) {
-      // The address converter logs its own failures; the instance stays usable.
-      (void)Convert(eipAddress, out.sElasticIPAddress);
-    } else {
-      Error(__PRETTY_FUNCTION__, "\"EipAddress\" not found in response.");
-    }
-  }
-  {
-    mObject publicIpAddress;
-    if (TkJson::FindObjectValue(obj, "PublicIpAddress", publicIpAddress)) {
-      (void)ConvertStringListInJSON(publicIpAddress, "IpAddress", out.vecPublicIpAddresses);
-    } else {
-      Error(__PRETTY_FUNCTION__, "\"PublicIpAddress\" not found in response.");
-    }
-  }
-  {
-    // Present only in a VM configuration document, never in a service response.
-    mObject additionalInfo;
-    if (TkJson::FindObjectValue(obj, AliCloudParserConstants::ADDITIONAL_INFO, additionalInfo)) {
-      (void)ReadAdditionalInfo(additionalInfo, out);
-    } else {
-      DebugLvl(__PRETTY_FUNCTION__, 2, "Did not find [%s] in the json.",
-               AliCloudParserConstants::ADDITIONAL_INFO.c_str());
-    }
+template <typename O>
+bool ConvertFrom(const CAliCloudParser& parser, const O& obj, SNetworkInfoLib& out) {
+  out.strVpcId = TkJson::GetStringValue(obj, "VpcId");
+  out.strVSwitchId = TkJson::GetStringValue(obj, "VSwitchId");
+  if (const auto privateIpAddress = TkJson::FindObject(obj, "PrivateIpAddress")) {
+    (void)AppendStringList(*privateIpAddress, "IpAddress", out.vecPrivateIpAddresses);
+  } else {
+    parser.Error(__PRETTY_FUNCTION__, "Failed to find \"PrivateIpAddress\" in response.");
   }
   return true;
 }
 
-bool CAliCloudParser::ReadAdditionalInfo(const mObject& additionalInfo, SVMInfoLib& out) const {
+template <typename O>
+bool ReadAdditionalInfoFrom(const O& additionalInfo, SVMInfoLib& out) {
   out.strArchitecture = TkJson::GetStringValue(additionalInfo, AliCloudParserConstants::ARCHITECTURE);
   out.strOSName = TkJson::GetStringValue(additionalInfo, AliCloudParserConstants::OPERATING_SYSTEM_NAME);
   return true;
 }
 
-bool CAliCloudParser::Convert(const mObject& obj, SNetworkInfoLib& out) const {
-  out.strVpcId = TkJson::GetStringValue(obj, "VpcId");
-  out.strVSwitchId = TkJson::GetStringValue(obj, "VSwitchId");
-  mObject privateIpAddress;
-  if (TkJson::FindObjectValue(obj, "PrivateIpAddress", privateIpAddress)) {
-    (void)ConvertStringListInJSON(privateIpAddress, "IpAddress", out.vecPrivateIpAddresses);
+template <typename O>
+bool ConvertFrom(const CAliCloudParser& parser, const O& obj, SVMInfoLib& out) {
+  ReadInstanceScalars(obj, out);
+
+  if (const auto vpcAttributes = TkJson::FindObject(obj, "VpcAttributes")) {
+    (void)ConvertFrom(parser, *vpcAttributes, out.sNetworkInfo);
   } else {
-    Error(__PRETTY_FUNCTION__, "Failed to find \"PrivateIpAddress\" in response.");
+    parser.Error(__PRETTY_FUNCTION__, "\"VpcAttributes\" not found in response.");
+  }
+  if (const auto securityGroupIds = TkJson::FindObject(obj, "SecurityGroupIds")) {
+    if (const auto ids = TkJson::FindArray(*securityGroupIds, "SecurityGroupId")) {
+      // Unlike plain string lists, a non-text id is not skipped: get_str raises,
+      // because a silently shortened group list would re-create the instance
+      // with the wrong primary group.
+      for (const auto& id : *ids) out.vecSecurityGroups.emplace_back(std::string(id.get_str()));
+    } else {
+      parser.Error(__PRETTY_FUNCTION__, "\"SecurityGroupId\" not found in response.");
+    }
+  } else {
+    parser.Error(__PRETTY_FUNCTION__, "\"SecurityGroupIds\" not found in response.");
+  }
+  if (const auto eipAddress = TkJson::FindObject(obj, "EipAddress")) {
+    // The address converter logs its own failures; the instance stays usable.
+    (void)ConvertNested(parser, *eipAddress, out.sElasticIPAddress);
+  } else {
+    parser.Error(__PRETTY_FUNCTION__, "\"EipAddress\" not found in response.");
+  }
+  if (const auto publicIpAddress = TkJson::FindObject(obj, "PublicIpAddress")) {
+    (void)AppendStringList(*publicIpAddress, "IpAddress", out.vecPublicIpAddresses);
+  } else {
+    parser.Error(__PRETTY_FUNCTION__, "\"PublicIpAddress\" not found in response.");
+  }
+  // Present only in a VM configuration document, never in a service response.
+  if (const auto additionalInfo = TkJson::FindObject(obj, AliCloudParserConstants::ADDITIONAL_INFO)) {
+    (void)ReadAdditionalInfoFrom(*additionalInfo, out);
+  } else {
+    parser.DebugLvl(__PRETTY_FUNCTION__, 2, "Did not find [%s] in the json.",
+                    AliCloudParserConstants::ADDITIONAL_INFO.c_str());
   }
   return true;
 }
 
-bool CAliCloudParser::Convert(const mObject& obj, SImageInfoLib& out) const {
+template <typename O>
+bool ConvertFrom(const CAliCloudParser&, const O& obj, SImageInfoLib& out) {
   out.strImageId = TkJson::GetStringValue(obj, "ImageId");
   out.strImageName = TkJson::GetStringValue(obj, "ImageName");
   out.strArchitecture = TkJson::GetStringValue(obj, AliCloudParserConstants::ARCHITECTURE);
@@ -130,22 +132,51 @@ bool CAliCloudParser::Convert(const mObject& obj, SImageInfoLib& out) const {
   return true;
 }
 
-bool CAliCloudParser::Convert(const mObject& obj, SInstanceTypeInfoLib& out) const {
+template <typename O>
+bool ConvertFrom(const CAliCloudParser&, const O& obj, SInstanceTypeInfoLib& out) {
   out.strInstanceTypeId = TkJson::GetStringValue(obj, "InstanceTypeId");
   out.nCpuCoreCount = TkJson::GetIntValue(obj, "CpuCoreCount");
   out.dMemorySize = TkJson::GetFloatValue(obj, "MemorySize");
   return true;
 }
 
-bool CAliCloudParser::Convert(const mObject& obj, SInstanceTypeFamilyInfoLib& out) const {
+template <typename O>
+bool ConvertFrom(const CAliCloudParser&, const O& obj, SInstanceTypeFamilyInfoLib& out) {
   out.strInstanceTypeFamilyId = TkJson::GetStringValue(obj, "InstanceTypeFamilyId");
   return true;
 }
 
-bool CAliCloudParser::Convert(const mObject& obj, SResourceLib& out) const {
+template <typename O>
+bool ConvertFrom(const CAliCloudParser&, const O& obj, SResourceLib& out) {
   out.strStatus = TkJson::GetStringValue(obj, "Status");
   out.strValue = TkJson::GetStringValue(obj, "Value");
   return true;
+}
+
+}  // namespace
+
+// Both entry points of each converter: the mObject overload and the document reader.
+#define ACW_COMPUTE_CONVERTER(T)                                                            \
+  bool CAliCloudParser::Convert(const mObject& obj, T& out) const {                         \
+    return ConvertFrom(*this, obj, out);                                                    \
+  }                                                                                         \
+  bool ConvertDocumentRecord(const CAliCloudParser& parser, const CJsonObjectRef& obj, T& out) { \
+    return ConvertFrom(parser, obj, out);                                                   \
+  }
+
+ACW_COMPUTE_CONVERTER(SDCInfoLib)
+ACW_COMPUTE_CONVERTER(SHostInfoLib)
+ACW_COMPUTE_CONVERTER(SVMInfoLib)
+ACW_COMPUTE_CONVERTER(SNetworkInfoLib)
+ACW_COMPUTE_CONVERTER(SImageInfoLib)
+ACW_COMPUTE_CONVERTER(SInstanceTypeInfoLib)
+ACW_COMPUTE_CONVERTER(SInstanceTypeFamilyInfoLib)
+ACW_COMPUTE_CONVERTER(SResourceLib)
+
+#undef ACW_COMPUTE_CONVERTER
+
+bool CAliCloudParser::ReadAdditionalInfo(const mObject& additionalInfo, SVMInfoLib& out) const {
+  return ReadAdditionalInfoFrom(additionalInfo, out);
 }
 
 }  // namespace AliCloudWrapper

@@ -1,5 +1,8 @@
 // Converters for the storage, network and database records.
 //
+// Each is written once over either kind of object (an mObject tree or an object of
+// a parsed answer), as the compute converters are.
+//
 // Disks, snapshots, security groups, VPCs and VSwitches let a wrongly typed
 // member's std::runtime_error travel to the generic operation that called them.
 // Elastic IP addresses and both database records catch their own failures, log
@@ -15,6 +18,7 @@
 #include "AliCloudWrapper/CAliCloudParser.h"
 #include "host/FXString.h"
 #include "host/TkJson.h"
+#include "parser/CAliCloudParserImpl.h"
 
 namespace AliCloudWrapper {
 
@@ -49,16 +53,16 @@ int32_t ParsePort(const std::string& text) {
 // One element of "OperationLocks"."LockReason". The address services send objects
 // such as {"LockReason": "financial"}; bare strings are accepted as well. Any
 // other element raises the usual type error (get_str).
-std::string LockReasonOf(const mValue& element) {
+template <typename V>
+std::string LockReasonOf(const V& element) {
   if (element.type() == json_spirit::obj_type) {
     return TkJson::GetStringValue(element.get_obj(), AliCloudParserConstants::LOCK_REASON);
   }
-  return element.get_str();
+  return std::string(element.get_str());
 }
 
-}  // namespace
-
-bool CAliCloudParser::Convert(const mObject& obj, SDiskInfoLib& out) const {
+template <typename O>
+bool ConvertFrom(const CAliCloudParser&, const O& obj, SDiskInfoLib& out) {
   out.strDiskId = TkJson::GetStringValue(obj, "DiskId");
   out.strDiskName = TkJson::GetStringValue(obj, "DiskName");
   out.strRegionId = TkJson::GetStringValue(obj, "RegionId");
@@ -72,7 +76,8 @@ bool CAliCloudParser::Convert(const mObject& obj, SDiskInfoLib& out) const {
   return true;
 }
 
-bool CAliCloudParser::Convert(const mObject& obj, SSnapshotInfoLib& out) const {
+template <typename O>
+bool ConvertFrom(const CAliCloudParser&, const O& obj, SSnapshotInfoLib& out) {
   out.strSnapshotId = TkJson::GetStringValue(obj, "SnapshotId");
   out.strSnapshotName = TkJson::GetStringValue(obj, "SnapshotName");
   out.strDescription = TkJson::GetStringValue(obj, "Description");
@@ -81,7 +86,8 @@ bool CAliCloudParser::Convert(const mObject& obj, SSnapshotInfoLib& out) const {
   return true;
 }
 
-bool CAliCloudParser::Convert(const mObject& obj, SSecurityGroupInfoLib& out) const {
+template <typename O>
+bool ConvertFrom(const CAliCloudParser&, const O& obj, SSecurityGroupInfoLib& out) {
   out.strSecurityGroupId = TkJson::GetStringValue(obj, "SecurityGroupId");
   out.strSecurityGroupName = TkJson::GetStringValue(obj, "SecurityGroupName");
   out.strDescription = TkJson::GetStringValue(obj, "Description");
@@ -89,7 +95,8 @@ bool CAliCloudParser::Convert(const mObject& obj, SSecurityGroupInfoLib& out) co
   return true;
 }
 
-bool CAliCloudParser::Convert(const mObject& obj, SVPCInfoLib& out) const {
+template <typename O>
+bool ConvertFrom(const CAliCloudParser&, const O& obj, SVPCInfoLib& out) {
   out.strVpcId = TkJson::GetStringValue(obj, "VpcId");
   out.strRegionId = TkJson::GetStringValue(obj, "RegionId");
   out.strVpcName = TkJson::GetStringValue(obj, "VpcName");
@@ -97,7 +104,8 @@ bool CAliCloudParser::Convert(const mObject& obj, SVPCInfoLib& out) const {
   return true;
 }
 
-bool CAliCloudParser::Convert(const mObject& obj, SVSwitchInfoLib& out) const {
+template <typename O>
+bool ConvertFrom(const CAliCloudParser&, const O& obj, SVSwitchInfoLib& out) {
   out.strVSwitchId = TkJson::GetStringValue(obj, "VSwitchId");
   out.strVpcId = TkJson::GetStringValue(obj, "VpcId");
   out.strVSwitchName = TkJson::GetStringValue(obj, "VSwitchName");
@@ -108,7 +116,8 @@ bool CAliCloudParser::Convert(const mObject& obj, SVSwitchInfoLib& out) const {
   return true;
 }
 
-bool CAliCloudParser::Convert(const mObject& obj, SElasticIPAddress& out) const {
+template <typename O>
+bool ConvertFrom(const CAliCloudParser& parser, const O& obj, SElasticIPAddress& out) {
   try {
     out.strRegionId = TkJson::GetStringValue(obj, "RegionId");
     out.strIpAddress = TkJson::GetStringValue(obj, "IpAddress");
@@ -119,37 +128,35 @@ bool CAliCloudParser::Convert(const mObject& obj, SElasticIPAddress& out) const 
     out.strBandwidth = TkJson::GetStringValue(obj, "Bandwidth");
     out.strInternetChargeType = TkJson::GetStringValue(obj, "InternetChargeType");
 
-    mObject operationLocks;
-    if (!TkJson::FindObjectValue(obj, AliCloudParserConstants::OPERATION_LOCKS, operationLocks)) {
-      return true;
-    }
-    mArray lockReasons;
-    if (!TkJson::FindArrayValue(operationLocks, AliCloudParserConstants::LOCK_REASON, lockReasons)) {
-      return true;
-    }
+    const auto operationLocks = TkJson::FindObject(obj, AliCloudParserConstants::OPERATION_LOCKS);
+    if (!operationLocks) return true;
+    const auto lockReasons = TkJson::FindArray(*operationLocks, AliCloudParserConstants::LOCK_REASON);
+    if (!lockReasons) return true;
     // Every lock counts, even one whose reason is missing: an address with a
     // lock must never look free for binding.
-    for (const mValue& element : lockReasons) out.vecLockReasons.push_back(LockReasonOf(element));
+    for (const auto& element : *lockReasons) out.vecLockReasons.push_back(LockReasonOf(element));
     return true;
   } catch (const std::runtime_error& e) {
-    Error(__PRETTY_FUNCTION__, "Exception - [%s].", e.what());
+    parser.Error(__PRETTY_FUNCTION__, "Exception - [%s].", e.what());
     return false;
   }
 }
 
-bool CAliCloudParser::Convert(const mObject& obj, SDBInstanceLib& out) const {
+template <typename O>
+bool ConvertFrom(const CAliCloudParser& parser, const O& obj, SDBInstanceLib& out) {
   try {
     out.strDBInstanceId = TkJson::GetStringValue(obj, "DBInstanceId");
     out.strEngine = TkJson::GetStringValue(obj, "Engine");
     out.strRegionId = TkJson::GetStringValue(obj, "RegionId");
     return true;
   } catch (const std::runtime_error& e) {
-    Error(__PRETTY_FUNCTION__, "Exception - [%s].", e.what());
+    parser.Error(__PRETTY_FUNCTION__, "Exception - [%s].", e.what());
     return false;
   }
 }
 
-bool CAliCloudParser::Convert(const mObject& obj, SDBInstanceInfoLib& out) const {
+template <typename O>
+bool ConvertFrom(const CAliCloudParser& parser, const O& obj, SDBInstanceInfoLib& out) {
   try {
     out.strDBInstanceId = TkJson::GetStringValue(obj, "DBInstanceId");
     out.strZoneId = TkJson::GetStringValue(obj, "ZoneId");
@@ -160,9 +167,31 @@ bool CAliCloudParser::Convert(const mObject& obj, SDBInstanceInfoLib& out) const
     out.strEngineVersion = TkJson::GetStringValue(obj, "EngineVersion");
     return true;
   } catch (const std::runtime_error& e) {
-    Error(__PRETTY_FUNCTION__, "Exception - [%s].", e.what());
+    parser.Error(__PRETTY_FUNCTION__, "Exception - [%s].", e.what());
     return false;
   }
 }
+
+}  // namespace
+
+// Both entry points of each converter: the mObject overload and the document reader.
+#define ACW_STORAGE_NETWORK_CONVERTER(T)                                                    \
+  bool CAliCloudParser::Convert(const mObject& obj, T& out) const {                         \
+    return ConvertFrom(*this, obj, out);                                                    \
+  }                                                                                         \
+  bool ConvertDocumentRecord(const CAliCloudParser& parser, const CJsonObjectRef& obj, T& out) { \
+    return ConvertFrom(parser, obj, out);                                                   \
+  }
+
+ACW_STORAGE_NETWORK_CONVERTER(SDiskInfoLib)
+ACW_STORAGE_NETWORK_CONVERTER(SSnapshotInfoLib)
+ACW_STORAGE_NETWORK_CONVERTER(SSecurityGroupInfoLib)
+ACW_STORAGE_NETWORK_CONVERTER(SVPCInfoLib)
+ACW_STORAGE_NETWORK_CONVERTER(SVSwitchInfoLib)
+ACW_STORAGE_NETWORK_CONVERTER(SElasticIPAddress)
+ACW_STORAGE_NETWORK_CONVERTER(SDBInstanceLib)
+ACW_STORAGE_NETWORK_CONVERTER(SDBInstanceInfoLib)
+
+#undef ACW_STORAGE_NETWORK_CONVERTER
 
 }  // namespace AliCloudWrapper

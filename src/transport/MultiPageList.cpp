@@ -3,7 +3,6 @@
 
 #include "AliCloudWrapper/ComputeRecords.h"
 #include "AliCloudWrapper/StorageNetworkRecords.h"
-#include "host/TkJson.h"
 
 namespace AliCloudWrapper {
 
@@ -12,11 +11,6 @@ std::string MultiPageListDetail::ActionOf(const SAliCloudRequest& sRequest) {
     if (parameter.first == AliCloudParameterNames::ACTION) return parameter.second;
   }
   return std::string();
-}
-
-bool MultiPageListDetail::HasMember(const std::string& strResponse, const std::string& strKey) {
-  mObject obj;
-  return TkJson::Unserialize(strResponse, obj) && obj.count(strKey) != 0;
 }
 
 #define ACW_INSTANTIATE_MULTI_PAGE_LIST(T)                                                   \

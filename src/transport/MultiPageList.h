@@ -12,6 +12,7 @@
 #include "AliCloudWrapper/CAliCloudParser.h"
 #include "AliCloudWrapper/SAliCloudRequest.h"
 #include "host/FXString.h"
+#include "host/JsonDocument.h"
 #include "parser/CAliCloudParserImpl.h"
 
 namespace AliCloudWrapper {
@@ -19,8 +20,6 @@ namespace MultiPageListDetail {
 
 // The value of the request's "Action" parameter, for log lines.
 std::string ActionOf(const SAliCloudRequest& sRequest);
-// True when the response is a JSON object with a member strKey.
-bool HasMember(const std::string& strResponse, const std::string& strKey);
 
 }  // namespace MultiPageListDetail
 
@@ -33,6 +32,8 @@ CZeError CAliCloudConnectionBase::GetMultiPageList(const SAliCloudRequest& sRequ
   int nTotal = 0;
   // Wider than the total so that a page beyond the announced count cannot overflow it.
   int64_t nFetched = 0;
+  // Each page is parsed once, into this document; it keeps its room from page to page.
+  CJsonDocument sAnswer;
   for (int nPage = 1;; ++nPage) {
     // Every page is a fresh copy: signing consumes the request it is given.
     SAliCloudRequest sPageRequest(sRequest);
@@ -47,7 +48,8 @@ CZeError CAliCloudConnectionBase::GetMultiPageList(const SAliCloudRequest& sRequ
     if (eResult.IsError()) return eResult.Push(ACW_LOCATION);
 
     std::vector<T> vecPage;
-    if (!sParser.ParseNestedList(strResponse, strListKey, strItemKey, vecPage)) {
+    if (!sAnswer.Parse(strResponse) ||
+        !sParser.ParseNestedList(sAnswer, strListKey, strItemKey, vecPage)) {
       sEvent.Error(__PRETTY_FUNCTION__, "Failed to parse response [%s].", strResponse.c_str());
       return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Failed to parse response from server.");
     }
@@ -59,8 +61,8 @@ CZeError CAliCloudConnectionBase::GetMultiPageList(const SAliCloudRequest& sRequ
     if (nPage == 1) {
       // An absent total would read as 0 and quietly end the listing after one page.
       const std::string strTotalKey = GetTagName(TAG_TOTAL_COUNT);
-      if (!MultiPageListDetail::HasMember(strResponse, strTotalKey) ||
-          !sParser.ParseIntFromResponse(strResponse, strTotalKey, nTotal)) {
+      if (!sAnswer.Root().Find(strTotalKey) ||
+          !sParser.ParseIntFromResponse(sAnswer, strTotalKey, nTotal)) {
         sEvent.Error(__PRETTY_FUNCTION__, "Failed to parse total count of list. Response is [%s].",
                      strResponse.c_str());
         return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Unkown response from server.");
