@@ -55,6 +55,7 @@ function runCpp(binary, filter, env) {
     if (b.error_occurred) throw new Error(`${b.name}: ${b.error_message}`);
     // Microseconds; a row timed by hand (the client thread's CPU) reports it as real_time.
     rows[b.name] = (b.name.endsWith('/manual_time') ? b.real_time : b.cpu_time) * scale[b.time_unit];
+    if (b.allocs !== undefined) rows[`${b.name}.heap`] = { allocs: b.allocs, bytes: b.heap_bytes };
   }
   return rows;
 }
@@ -173,7 +174,7 @@ async function nodeKeptAliveRequest(dir) {
 
 async function main() {
   const pageFile = path.join(fs.mkdtempSync(path.join(os.tmpdir(), 'acw-peer-')), 'page.json');
-  const json = runCpp(jsonBench, 'BM_RecordsFromPage$|BM_BareReader|BM_BoostJsonParse',
+  const json = runCpp(jsonBench, 'BM_RecordsFromPage|BM_BareReader|BM_BoostJsonParse',
                       { ACW_WRITE_PAGE: pageFile });
   const signing = runCpp(signingBench, 'BM_GetSignedURL', {});
   const page = fs.readFileSync(pageFile, 'utf8');
@@ -203,6 +204,12 @@ async function main() {
   const bare = json.BM_BareReaderDescribeInstancesPage;
   const fmt = (us) => (us >= 100 ? us.toFixed(0) : us.toFixed(2)).padStart(8);
   const ratio = (a, b) => `${(a / b).toFixed(2)}x`.padStart(7);
+  const row = (label, name) => {
+    const heap = json[`${name}.heap`];
+    const allocs = heap ? heap.allocs.toFixed(1) : '-';
+    const bytes = heap ? heap.bytes.toFixed(0) : '-';
+    return `| ${label.padEnd(50)} | ${fmt(json[name])} | ${ratio(ours.records, json[name]).padStart(13)} | ${allocs.padStart(22)} | ${bytes.padStart(26)} |`;
+  };
   const lines = [
     `| Work (CPU time per operation)                      | this library (us) | Node SDK (us) | Node / ours |`,
     `|----------------------------------------------------|------------------:|--------------:|------------:|`,
@@ -215,11 +222,12 @@ async function main() {
   }
   lines.push(
     '',
-    `| Same page, same run                                | CPU (us) | records / row |`,
-    `|----------------------------------------------------|---------:|--------------:|`,
-    `| text to records (this library)                     | ${fmt(ours.records)} |         1.00x |`,
-    `| Boost.JSON bare reader (validation only)           | ${fmt(bare)} | ${ratio(ours.records, bare)}       |`,
-    `| Boost.JSON parse into its document                 | ${fmt(json.BM_BoostJsonParse)} | ${ratio(ours.records, json.BM_BoostJsonParse)}       |`,
+    `| Same page, same run                                | CPU (us) | records / row | allocations / instance | bytes allocated / instance |`,
+    `|----------------------------------------------------|---------:|--------------:|-----------------------:|---------------------------:|`,
+    row('text to records (this library)', 'BM_RecordsFromPage'),
+    row('text to records through the mObject tree', 'BM_RecordsFromPageThroughTree'),
+    row('Boost.JSON bare reader (validation only)', 'BM_BareReaderDescribeInstancesPage'),
+    row('Boost.JSON parse into its document', 'BM_BoostJsonParse'),
   );
   console.log(lines.join('\n'));
 }
