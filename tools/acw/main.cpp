@@ -102,7 +102,8 @@ int Execute(const SCommand& sCommand, const SGlobals& sGlobals) {
 // "acw help [COMMAND]".
 int PrintHelp(const CLI::App& app, const std::string& strTopic) {
   if (strTopic.empty()) {
-    std::cout << app.help();
+    // app.help() would explain the chosen subcommand, "help" itself.
+    std::cout << app.get_formatter()->make_help(&app, app.get_name(), CLI::AppFormatMode::Normal);
     return EXIT_OK;
   }
   for (const CLI::App* pSub : app.get_subcommands([](const CLI::App*) { return true; })) {
