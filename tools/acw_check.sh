@@ -64,6 +64,8 @@ expect 1 "region id is needed" detach-disk --instance "$I" --disk "$D"
 expect 1 "InvalidInstanceId.NotFound" detach-disk --region "$R" --instance i-missing --disk "$D"
 # A snapshot that needs four polls, allowed one: a bounded wait that fails.
 expect 1 "did not complete within 1 polls" snapshot --disk "$D" --wait --region "$R" --max-polls 1 --poll-ms 0
+# The time bound stops before a pause that would end past it (no real wait).
+expect 1 "did not complete within 1 seconds" snapshot --disk "$D" --wait --region "$R" --timeout 1 --poll-ms 1000
 
 # ---- successes; the region from ALIBABA_CLOUD_REGION_ID
 expect 0 "instance-id: $I" instance-id

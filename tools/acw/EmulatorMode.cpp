@@ -5,6 +5,7 @@
 #include <acw_emulator/Emulator.h>
 
 #include <cstdlib>
+#include <stdexcept>
 
 namespace acw {
 
@@ -21,7 +22,11 @@ constexpr const char* METADATA_HOST_PORT = "100.100.100.200:80";
 }  // namespace
 
 EmulatorMode::EmulatorMode() : m_pEmulator(std::make_unique<AcwEmulator::Emulator>()) {
-  m_pEmulator->Start();
+  try {
+    m_pEmulator->Start();
+  } catch (const std::exception& e) {
+    throw std::runtime_error(std::string("the in-process emulator did not start: ") + e.what());
+  }
   // A proxy from the environment would take the loopback-mapped requests
   // elsewhere; this process only ever talks to its own emulator.
   for (const char* pszName : {"http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"}) {

@@ -28,10 +28,11 @@ const char* const FOOTER =
     "The access key comes from ALIBABA_CLOUD_ACCESS_KEY_ID and ALIBABA_CLOUD_ACCESS_KEY_SECRET,\n"
     "else from an AK profile of ~/.aliyun/config.json (--profile, ALIBABA_CLOUD_PROFILE or its\n"
     "current one), else from ACW_ACCESS_KEY_ID and ACW_ACCESS_KEY_SECRET; never from the command\n"
-    "line. --region defaults to ALIBABA_CLOUD_REGION_ID, then to the profile's region. Library\n"
+    "line. --region defaults to ALIBABA_CLOUD_REGION_ID, then to that profile's region. Library\n"
     "settings come from the file ACW_SETTINGS names. Exit status: 0 success, 1 the operation\n"
     "failed (the reason on standard error), 2 usage error (nothing sent).\n"
-    "'acw help COMMAND' shows a command's options.";
+    "The options --json, --profile NAME and --emulator may come before or after the command;\n"
+    "'acw help COMMAND' shows a command's own options.";
 
 // The service's error code in a failure text ("Error code: InvalidDiskId.NotFound"),
 // empty when the failure did not come from an answer of the service.
