@@ -154,7 +154,9 @@ same_facts snapshot --disk "$D" --wait --region "$R" --poll-ms 0
 same_facts vpcs --region "$R"
 acw --json vpcs --region "$R"
 [ "$(jq -r '.vpcs[0]."vpc-id"' "$WORK/out")" = vpc-acwdemo0000000001 ] || fail "vpcs: the list in JSON"
-# A failure: still one document, the error with operation, resource and code.
+# A usage error and a failure: still one document, the error with operation, resource and code.
+acw --json disk-info --region "$R"
+[ "$(jq -r '.error.operation' "$WORK/out")" = usage ] || fail "the JSON usage error document"
 acw --json detach-disk --region "$R" --instance i-missing --disk "$D"
 [ "$(jq -r '.error | "\(.operation)|\(.resource)|\(.code)"' "$WORK/out")" = \
   "detach-disk|disk $D of i-missing|InvalidInstanceId.NotFound" ] || fail "the JSON error document"

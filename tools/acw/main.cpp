@@ -10,6 +10,7 @@
 #include "EmulatorMode.h"
 #include "Tool.h"
 
+#include <algorithm>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -166,6 +167,13 @@ int main(int argc, char** argv) {
     return acw::Run(argc, argv);
   } catch (const acw::UsageError& e) {
     std::cerr << "acw: " << e.what() << "\nrun 'acw help' or 'acw help COMMAND' for the commands and options\n";
+    // A script that asked for JSON gets its one document also for a command
+    // line the tool could not act on.
+    if (std::find(argv + 1, argv + argc, std::string("--json")) != argv + argc) {
+      acw::Output sOut(true, std::cout);
+      sOut.Error("usage", "the command line", e.what(), "");
+      sOut.Finish();
+    }
     return acw::EXIT_USAGE;
   } catch (const std::exception& e) {
     std::cerr << "acw: " << e.what() << "\n";
