@@ -110,7 +110,7 @@ int PrintHelp(const CLI::App& app, const std::string& strTopic) {
   }
   for (const CLI::App* pSub : app.get_subcommands([](const CLI::App*) { return true; })) {
     if (pSub->get_name() == strTopic) {
-      std::cout << pSub->help();
+      std::cout << pSub->help(app.get_name());
       return EXIT_OK;
     }
   }
