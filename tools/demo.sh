@@ -47,7 +47,8 @@ echo "==> emulator ready: service on 127.0.0.1:$HTTPS_PORT, metadata on 127.0.0.
 # ---- steps
 OUT=
 # step "<what it does>" <acw arguments...>: narrates, runs acw, shows its
-# output indented and keeps it in OUT; stops the demo when acw fails.
+# progress (standard error) and output indented and keeps the output in OUT;
+# stops the demo when acw fails.
 step() {
   local what=$1
   shift
@@ -57,6 +58,7 @@ step() {
     sed 's/^/    /' "$WORK/acw.err" >&2
     fail "acw $1"
   fi
+  sed 's/^/    /' "$WORK/acw.err"
   sed 's/^/    /' <<<"$OUT"
 }
 # value <key>: the value of the first "key: value" line of the last step.

@@ -4,8 +4,9 @@
 # EMULATOR_PID: the caller stops it, see stop_emulator), waits for its ready
 # line, writes <work-dir>/settings.ini that maps the real service and metadata
 # host names to those ports, and exports ACW_SETTINGS and the emulator's demo
-# access key. Returns non-zero with a reason on standard error when the
-# emulator does not get ready.
+# access key (ALIBABA_CLOUD_ACCESS_KEY_ID, ALIBABA_CLOUD_ACCESS_KEY_SECRET).
+# Returns non-zero with a reason on standard error when the emulator does not
+# get ready.
 
 EMULATOR_PID=
 HTTPS_PORT=
@@ -43,8 +44,8 @@ AliCloudConnectTo = 100.100.100.200:80:127.0.0.1:$METADATA_PORT,::127.0.0.1:$HTT
 nAliCloudRetrySleepTimeInSec = 1
 INI
   export ACW_SETTINGS=$work/settings.ini
-  export ACW_ACCESS_KEY_ID=acw-demo-key
-  export ACW_ACCESS_KEY_SECRET=acw-demo-secret
+  export ALIBABA_CLOUD_ACCESS_KEY_ID=acw-demo-key
+  export ALIBABA_CLOUD_ACCESS_KEY_SECRET=acw-demo-secret
   # A proxy from the environment must not take the loopback-mapped requests elsewhere.
   unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY all_proxy ALL_PROXY
 }
