@@ -33,6 +33,7 @@ template <typename O>
 bool ConvertErrorResponse(const O& obj, SAliCloudErrorResponse& out) {
   out.SetErrorCode(TkJson::GetStringValue(obj, "Code"));
   out.SetErrorMsg(TkJson::GetStringValue(obj, "Message"));
+  out.strRequestId = TkJson::GetStringValue(obj, "RequestId");
   return true;
 }
 

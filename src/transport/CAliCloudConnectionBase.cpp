@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <ctime>
 #include <functional>
 #include <limits>
@@ -14,6 +15,8 @@
 #include "AliCloudWrapper/AliCloudConstants.h"
 #include "host/FXString.h"
 #include "host/FXThread.h"
+#include "host/SettingsTable.h"
+#include "transport/RetryExecutor.h"
 
 namespace AliCloudWrapper {
 namespace {
@@ -22,34 +25,33 @@ const char* const COMMON_FORMAT = "JSON";
 const char* const COMMON_SIGNATURE_METHOD = "HMAC-SHA1";
 const char* const COMMON_SIGNATURE_VERSION = "1.0";
 
-// Entropy for the generator's seed. The clock and the thread alone repeat for
-// two connections made in the same second on one thread, which would make the
-// service refuse the second one's nonces ("SignatureNonceUsed") and let their
-// "ClientToken"s collide.
-uint32_t EntropyWord() {
+// A seed from the operating system's random source. Without one (no device
+// at all) the clock in nanoseconds still differs between two connections.
+std::vector<uint32_t> OsSeedWords() {
+  std::vector<uint32_t> vecWords(8, 0);
   try {
     std::random_device sDevice;
-    return static_cast<uint32_t>(sDevice());
+    for (uint32_t& nWord : vecWords) nWord = sDevice();
   } catch (...) {
-    // No entropy source: the monotonic clock in nanoseconds still differs
-    // between two calls, which is all the seed needs.
-    return static_cast<uint32_t>(
-        std::chrono::steady_clock::now().time_since_epoch().count());
+    const auto nNow = std::chrono::steady_clock::now().time_since_epoch().count();
+    vecWords[0] = static_cast<uint32_t>(nNow);
+    vecWords[1] = static_cast<uint32_t>(static_cast<uint64_t>(nNow) >> 32);
+    vecWords[2] = static_cast<uint32_t>(std::hash<std::thread::id>()(std::this_thread::get_id()));
   }
-}
-
-uint64_t SecondsToMilliseconds(uint64_t nSeconds) {
-  constexpr uint64_t nMax = std::numeric_limits<uint64_t>::max() / 1000;
-  return nSeconds > nMax ? std::numeric_limits<uint64_t>::max() : nSeconds * 1000;
+  return vecWords;
 }
 
 }  // namespace
 
-CAliCloudConnectionBase::CAliCloudConnectionBase() = default;
+CAliCloudConnectionBase::CAliCloudConnectionBase() {
+  InitializeRandomNumGenerator();
+  nThrottlingMaxWaitInSec = ReadNumberSetting(THROTTLING_MAX_WAIT_IN_SEC);
+}
 
 CAliCloudConnectionBase::CAliCloudConnectionBase(const std::string& strKeyId,
                                                  const std::string& strKeySecret)
-    : strAccessKeyId(strKeyId) {
+    : CAliCloudConnectionBase() {
+  strAccessKeyId = strKeyId;
   SetAccessKeySecret(strKeySecret);
 }
 
@@ -78,14 +80,29 @@ void CAliCloudConnectionBase::_WipeAccessKeySecret() {
 }
 
 int CAliCloudConnectionBase::GetIdempotenceToken() {
-  return static_cast<int>(sRandomGenerator());
+  return std::uniform_int_distribution<int>(1, 2147483646)(sNonceSource);
 }
 
 void CAliCloudConnectionBase::InitializeRandomNumGenerator() {
-  const auto nTime = static_cast<uint32_t>(std::time(nullptr));
-  const auto nThread = static_cast<uint32_t>(std::hash<std::thread::id>()(std::this_thread::get_id()));
-  const uint32_t nSeed = nTime + nThread + EntropyWord();  // modulo 2^32
-  sRandomGenerator.seed(nSeed);
+  const std::vector<uint32_t> vecWords = OsSeedWords();
+  std::seed_seq sSeed(vecWords.begin(), vecWords.end());
+  sNonceSource.seed(sSeed);
+  sRandomGenerator.seed(vecWords[0]);
+}
+
+std::string CAliCloudConnectionBase::GetSignatureNonce() {
+  uint64_t nHigh = sNonceSource();
+  uint64_t nLow = sNonceSource();
+  nHigh = (nHigh & ~0xF000ull) | 0x4000ull;                    // version 4 (random)
+  nLow = (nLow & ~(0xC000ull << 48)) | (0x8000ull << 48);      // RFC 4122 variant
+  char szText[37];
+  std::snprintf(szText, sizeof(szText), "%08llx-%04llx-%04llx-%04llx-%012llx",
+                static_cast<unsigned long long>(nHigh >> 32),
+                static_cast<unsigned long long>((nHigh >> 16) & 0xFFFF),
+                static_cast<unsigned long long>(nHigh & 0xFFFF),
+                static_cast<unsigned long long>(nLow >> 48),
+                static_cast<unsigned long long>(nLow & 0xFFFFFFFFFFFFull));
+  return szText;
 }
 
 bool CAliCloudConnectionBase::InitCurl() {
@@ -99,23 +116,25 @@ void CAliCloudConnectionBase::AddPublicParameters(SAliCloudRequest& sRequest) {
   sRequest.AddURLParameter(AliCloudParameterNames::SIGNATURE_METHOD, COMMON_SIGNATURE_METHOD);
   sRequest.AddURLParameter(AliCloudParameterNames::TIMESTAMP, AliCloudUtils::GetTimeStamp());
   sRequest.AddURLParameter(AliCloudParameterNames::SIGNATURE_VERSION, COMMON_SIGNATURE_VERSION);
-  sRequest.AddURLParameter(AliCloudParameterNames::SIGNATURE_NONCE,
-                           FXString::Format("%d", static_cast<int>(sRandomGenerator())));
+  sRequest.AddURLParameter(AliCloudParameterNames::SIGNATURE_NONCE, GetSignatureNonce());
 }
 
 CZeError CAliCloudConnectionBase::ExecuteRequest(SAliCloudRequest& sRequest,
                                                  std::string& strResponse, bool bRetry) {
   CZeError sError = bRetry ? ExecuteRequestWithRetry(sRequest, strResponse)
-                           : _ExecuteRequest(sRequest, strResponse);
+                           : _ExecuteWithPolicy(sRequest, strResponse, false);
   if (sError.IsError()) return sError.Push(ACW_LOCATION);
   return CZeError();
 }
 
 CZeError CAliCloudConnectionBase::_ExecuteRequest(SAliCloudRequest& sRequest,
                                                   std::string& strResponse) {
+  strResponse.clear();
   if (!InitCurl()) {
     sEvent.Error(__PRETTY_FUNCTION__, "Error in initializing curl library.");
-    return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Failed to initialize the curl library.");
+    // Counted as no answer: the next attempt tries to initialise again.
+    return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Failed to initialize the curl library.")
+        .SetKind(EErrorKind::NO_ANSWER);
   }
   if (sRequest.GetRequestMethod() == HTTP_DEFAULT) sRequest.SetRequestMethod(HTTP_GET);
   AddPublicParameters(sRequest);
@@ -129,16 +148,26 @@ CZeError CAliCloudConnectionBase::_ExecuteRequest(SAliCloudRequest& sRequest,
       0, true, nullptr);
   ReceiveResponse(strResponse);
   if (bOk) return CZeError();
+  return _MakeExchangeError(strResponse);
+}
 
+// The outcome of a failed exchange, decided once here: no answer, an answer
+// that is no error document, or the service's error document with its code.
+CZeError CAliCloudConnectionBase::_MakeExchangeError(const std::string& strResponse) {
+  const long nStatus = sCurl.GetLastHttpStatus();
   sEvent.DebugLvl(__PRETTY_FUNCTION__, 5, "Error response obtained from server is : [%s].",
                   strResponse.c_str());
   SAliCloudErrorResponse sErrorResponse;
-  if (!sParser.ParseObject(strResponse, sErrorResponse)) {
+  if (strResponse.empty() || !sParser.ParseObject(strResponse, sErrorResponse)) {
     return FXErrorUtil::ErrorInt(
-        ACW_LOCATION, 1, "Request did not complete successfully. Failed to parse error response.");
+               ACW_LOCATION, 1, "Request did not complete successfully. Failed to parse error response.")
+        .SetKind(strResponse.empty() ? EErrorKind::NO_ANSWER : EErrorKind::UNREADABLE_ANSWER)
+        .SetHttpStatus(nStatus);
   }
-  return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Error code: %s",
-                               sErrorResponse.GetErrorCode().c_str());
+  return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Error code: %s", sErrorResponse.GetErrorCode().c_str())
+      .SetServiceAnswer(sErrorResponse.strErrorCode, sErrorResponse.strErrorMessage,
+                        sErrorResponse.strRequestId)
+      .SetHttpStatus(nStatus);
 }
 
 CZeError CAliCloudConnectionBase::ExecuteRequestWithRetry(const SAliCloudRequest& sRequest,
@@ -148,28 +177,42 @@ CZeError CAliCloudConnectionBase::ExecuteRequestWithRetry(const SAliCloudRequest
   sPlatformInfo.getNumber(TKPlatformInfo::SECTION, RETRY_COUNT, &nAttempts);
   sPlatformInfo.getNumber(TKPlatformInfo::SECTION, RETRY_SLEEP_IN_SEC, &nPauseSec);
 
-  CZeError sError;
-  uint64_t nAttempt = 0;
-  do {
-    // Each attempt signs its own copy: a new time stamp and nonce every time,
-    // and the caller's request stays as it was.
+  SRetryPolicy sPolicy;
+  sPolicy.nAttemptsWhenUnanswered = nAttempts;
+  sPolicy.nUnansweredPauseMs = SecondsToMilliseconds(nPauseSec);
+  sPolicy.nThrottlingBoundInSec = nThrottlingMaxWaitInSec;
+  sPolicy.bResendOnNonceUsed = true;
+  sPolicy.fnBeforePause = [this, nPauseSec](const CZeError&, uint64_t) {
+    sEvent.Error(__PRETTY_FUNCTION__, "Retrying after [%llu] seconds...",
+                 static_cast<unsigned long long>(nPauseSec));
+  };
+  // Each attempt signs its own copy: a new time stamp and nonce every time,
+  // and the caller's request stays as it was. An answer of the service is
+  // final: resending would get the same answer, or repeat an action.
+  CZeError sError = CRetryExecutor(std::move(sPolicy)).Run([&] {
     SAliCloudRequest sAttempt(sRequest);
-    // A failure before sending leaves the response alone; clear it so such a
-    // failure counts as "no answer" and not as the previous attempt's body.
-    strResponse.clear();
-    sError = _ExecuteRequest(sAttempt, strResponse);
-    if (!sError.IsError()) return sError;
-    // The service answered (an error document, or any other body): resending
-    // would get the same answer, or repeat an action the service has seen.
-    if (!strResponse.empty()) return sError.Push(ACW_LOCATION);
-    ++nAttempt;
-    if (nAttempt < nAttempts) {
-      sEvent.Error(__PRETTY_FUNCTION__, "Retrying after [%llu] seconds...",
-                   static_cast<unsigned long long>(nPauseSec));
-      FXThread::Sleep(SecondsToMilliseconds(nPauseSec));
-    }
-  } while (nAttempt < nAttempts);
-  return sError.Push(ACW_LOCATION);
+    return _ExecuteRequest(sAttempt, strResponse);
+  });
+  if (sError.IsError()) return sError.Push(ACW_LOCATION);
+  return sError;
+}
+
+// One request sent once, except for answers the service did not carry out
+// (throttling, a nonce seen before), which are resent with a fresh signature.
+// The caller's request is the one signed, as before; a resend signs it again
+// from a copy taken first.
+CZeError CAliCloudConnectionBase::_ExecuteWithPolicy(SAliCloudRequest& sRequest, std::string& strResponse,
+                                                     bool /*bRetry*/) {
+  SRetryPolicy sPolicy;
+  sPolicy.nThrottlingBoundInSec = nThrottlingMaxWaitInSec;
+  sPolicy.bResendOnNonceUsed = true;
+  const SAliCloudRequest sOriginal(sRequest);
+  bool bFirst = true;
+  return CRetryExecutor(std::move(sPolicy)).Run([&] {
+    if (!bFirst) sRequest = sOriginal;
+    bFirst = false;
+    return _ExecuteRequest(sRequest, strResponse);
+  });
 }
 
 void CAliCloudConnectionBase::ReceiveResponse(std::string& strResponse) {
