@@ -44,7 +44,7 @@ class DatabaseInventoryTest : public EmulatorFixture {
 
   void SetUp() override {
     EmulatorFixture::SetUp();
-    Emulator().Seed(std::string_view(R"({
+    Emulator().Seed(std::string_view(R"json({
       "Regions": [
         {"RegionId": "cn-hangzhou", "Zones": [{"ZoneId": "cn-hangzhou-h"}, {"ZoneId": "cn-hangzhou-i"}],
          "_RdsZones": [{"ZoneId": "cn-hangzhou-MAZ10(h,i)"}]},
@@ -58,7 +58,7 @@ class DatabaseInventoryTest : public EmulatorFixture {
          "ZoneId": "cn-hangzhou-i", "_Port": "5433"},
         {"DBInstanceId": "rm-j1", "Engine": "MySQL", "RegionId": "ap-southeast-5", "ZoneId": "ap-southeast-5a"},
         {"DBInstanceId": "rm-j2", "Engine": "MariaDB", "RegionId": "ap-southeast-5", "ZoneId": "ap-southeast-5b"}]
-    })"));
+    })json"));
     m_pConnection = std::make_unique<CAliCloudRDSConnection>();
     m_pConnection->SetAccessKeyId(KEY_ID);
     m_pConnection->SetAccessKeySecret(KEY_SECRET);
@@ -278,7 +278,9 @@ TEST_F(DatabaseInventoryTest, RefreshFailuresReportTheirCause) {
     const CZeError err = Refresh();
     EXPECT_EQ(err.GetErrorMessage(), sCase.strError);
     EXPECT_EQ(err.GetErrorCode(), 1);
-    if (!sCase.strLogged.empty()) EXPECT_TRUE(Log().Contains(sCase.strLogged));
+    if (!sCase.strLogged.empty()) {
+      EXPECT_TRUE(Log().Contains(sCase.strLogged));
+    }
     EXPECT_EQ(CachedIds(), sCase.vecCached);
   }
 }
