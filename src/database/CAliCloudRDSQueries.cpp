@@ -30,8 +30,9 @@ const std::string DB_INSTANCE_ATTRIBUTE_ITEM_KEY = "DBInstanceAttribute";
 constexpr bool WITHOUT_RETRY = false;
 constexpr int SERVICE_PAGE_SIZE = 0;
 
-// Code of an engine type outside the table.
-constexpr int UNKNOWN_ENGINE_CODE = -1;
+// Callers tell an engine type outside the table by code -1, which is also the
+// code of "not found"; its kind says what it is: a bad argument.
+constexpr int UNKNOWN_ENGINE_CODE = CZeError::CODE_NOT_FOUND;
 
 // The "Engine" value of an engine type; false for a type outside the table.
 // Type 0 (any engine) gives the empty text: no "Engine" parameter is sent.
@@ -82,7 +83,8 @@ CZeError CAliCloudRDSQueries::_GetRegionInfoList(std::vector<SDCInfoLib>& vecReg
   if (!pParser->ParseNestedList(strResponse, REGIONS_LIST_KEY, REGION_ITEM_KEY, vecFound)) {
     sEvent.Error(__PRETTY_FUNCTION__, "Failed to parse region list response. Response : [%s].",
                  strResponse.c_str());
-    return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Failed to parse response");
+    return FXErrorUtil::ErrorInt(ACW_LOCATION, CZeError::CODE_FAILURE, "Failed to parse response")
+        .SetKind(EErrorKind::UNREADABLE_ANSWER);
   }
   RemoveRepeatedRegions(vecFound);
   vecRegionCache = vecFound;
@@ -112,7 +114,8 @@ CZeError CAliCloudRDSQueries::RefreshDBInstanceInfoList(uint64_t, int,
   if (!EngineName(nEngineType, strEngine)) {
     vecInstanceCache.clear();
     return FXErrorUtil::ErrorInt(ACW_LOCATION, UNKNOWN_ENGINE_CODE, "Unknown engine type [%d]",
-                                 nEngineType);
+                                 nEngineType)
+        .SetKind(EErrorKind::BAD_ARGUMENT);
   }
 
   std::vector<SDCInfoLib> vecRegions;
@@ -148,7 +151,9 @@ CZeError CAliCloudRDSQueries::_GetDBInstanceAttributes(
   if (!pParser->ParseNestedList(strResponse, ITEMS_LIST_KEY, DB_INSTANCE_ATTRIBUTE_ITEM_KEY,
                                 vecAttributes)) {
     sEvent.Error(__PRETTY_FUNCTION__, "Failed to parse response [%s].", strResponse.c_str());
-    return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Failed to parse response from server.");
+    return FXErrorUtil::ErrorInt(ACW_LOCATION, CZeError::CODE_FAILURE,
+                                 "Failed to parse response from server.")
+        .SetKind(EErrorKind::UNREADABLE_ANSWER);
   }
   return CZeError();
 }

@@ -169,6 +169,7 @@ TEST_F(DatabaseInventoryTest, AnUnknownEngineTypeSendsNothingAndEmptiesTheCache)
     Emulator().ClearJournal();
     const CZeError err = NewQueries()->RefreshDBInstanceInfoList(0, 0, Filter(true, nType));
     EXPECT_EQ(err.GetErrorCode(), -1);
+    EXPECT_EQ(err.GetKind(), EErrorKind::BAD_ARGUMENT);
     EXPECT_EQ(err.GetErrorMessage(), "Unknown engine type [" + std::to_string(nType) + "]");
     EXPECT_TRUE(Journal().empty());
 
@@ -234,7 +235,7 @@ TEST_F(DatabaseInventoryTest, AnInstanceGoneAfterTheRefreshEndsTheWalkKeepingEar
   Emulator().WithWorld([](AcwEmulator::World& world) { (void)world.Remove("DBInstances", "rm-h2"); });
   std::vector<SDBInstanceInfoLib> vecAttributes;
   const CZeError err = m_pQueries->GetDBInstanceInfoList(vecAttributes, 0, 0);
-  EXPECT_EQ(err.GetErrorMessage(), "Error code: InvalidDBInstanceId.NotFound");
+  EXPECT_TRUE(err.HasServiceCode("InvalidDBInstanceId.NotFound", false));
   ASSERT_EQ(vecAttributes.size(), 1u);
   EXPECT_EQ(vecAttributes[0].strDBInstanceId, "rm-h1");
   EXPECT_EQ(JournalOf("DescribeDBInstanceAttribute").size(), 2u);
@@ -250,6 +251,7 @@ TEST_F(DatabaseInventoryTest, RefreshFailuresReportTheirCause) {
     std::string strError;
     std::string strLogged;
     Ids vecCached;  // after the failure
+    EErrorKind eKind;
   };
   const auto totalCountOnly = [](ActionContext&) {
     return boost::json::object{{"Items", boost::json::object{{"DBInstance", boost::json::array{}}}}, {"TotalCount", 0}};
@@ -260,15 +262,17 @@ TEST_F(DatabaseInventoryTest, RefreshFailuresReportTheirCause) {
       {"second region refused", [this] { ListRegions({"cn-hangzhou", "cn-acwgone", "ap-southeast-5"}); },
        "Error code: Forbidden.RegionNotFound",
        "Failed to get db instance list in region [cn-acwgone]. Error [Error code: Forbidden.RegionNotFound].",
-       {"rm-h1", "rm-h2"}},
+       {"rm-h1", "rm-h2"}, EErrorKind::SERVICE_ERROR},
       {"total under the compute service's key",
        [&] { Emulator().RegisterAction(Product::Rds, "DescribeDBInstances", totalCountOnly); },
        "Unkown response from server.",
-       "Failed to get db instance list in region [cn-hangzhou]. Error [Unkown response from server.].", {}},
+       "Failed to get db instance list in region [cn-hangzhou]. Error [Unkown response from server.].", {},
+       EErrorKind::FAILURE},
       {"regions refused", [this] { InjectFault(FaultKind::ErrorResponse, "DescribeRegions"); },
-       "Error code: InternalError", "", {}},
+       "Error code: InternalError", "", {}, EErrorKind::SERVICE_ERROR},
       {"regions unreadable", [&] { Emulator().RegisterAction(Product::Rds, "DescribeRegions", unreadableRegions); },
-       "Failed to parse response", "Failed to parse region list response. Response : [", {}},
+       "Failed to parse response", "Failed to parse region list response. Response : [", {},
+       EErrorKind::UNREADABLE_ANSWER},
   };
   for (const auto& sCase : vecCases) {
     SCOPED_TRACE(sCase.pszName);
@@ -278,6 +282,7 @@ TEST_F(DatabaseInventoryTest, RefreshFailuresReportTheirCause) {
     const CZeError err = Refresh();
     EXPECT_EQ(err.GetErrorMessage(), sCase.strError);
     EXPECT_EQ(err.GetErrorCode(), 1);
+    EXPECT_EQ(err.GetKind(), sCase.eKind);
     if (!sCase.strLogged.empty()) {
       EXPECT_TRUE(Log().Contains(sCase.strLogged));
     }
