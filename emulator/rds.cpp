@@ -60,14 +60,6 @@ json::object DescribeRegions(ActionContext& ctx) {
     return json::object{{"Regions", json::object{{"RDSRegion", std::move(entries)}}}};
 }
 
-std::string RequireKnownRegion(const ActionContext& ctx) {
-    std::string region = ctx.RequireRegion();
-    if (ctx.world.Find("Regions", region) == nullptr) {
-        Fail(400, "Forbidden.RegionNotFound", "The provided RegionId does not exist in our record.");
-    }
-    return region;
-}
-
 std::string RequireKnownEngine(const ActionContext& ctx) {
     std::string engine = ctx.Get("Engine", "");
     if (!engine.empty() && engine != "MySQL" && engine != "SQLServer" && engine != "PostgreSQL" &&
@@ -78,7 +70,7 @@ std::string RequireKnownEngine(const ActionContext& ctx) {
 }
 
 json::object DescribeDBInstances(ActionContext& ctx) {
-    const std::string region = RequireKnownRegion(ctx);
+    const std::string region = Str(ctx.RequireKnownRegion(), "RegionId");
     const std::string engine = RequireKnownEngine(ctx);
     const auto ids = ctx.CommaList("DBInstanceId", 100);
     auto instances = ctx.world.Select("DBInstances", [&](const json::object& db) {
@@ -138,7 +130,7 @@ json::object DescribeDBInstanceAttribute(ActionContext& ctx) {
 
 void RegisterRdsActions(ActionTable& table) {
     table.Add(Product::Rds, "DescribeRegions", DescribeRegions);
-    table.Add(Product::Rds, "DescribeDBInstances", DescribeDBInstances);
+    table.Add(Product::Rds, "DescribeDBInstances", DescribeDBInstances, RegionScoped(Product::Rds));
     table.Add(Product::Rds, "DescribeDBInstanceAttribute", DescribeDBInstanceAttribute);
 }
 
