@@ -1,10 +1,14 @@
-// The demo world the emulator starts with: three regions with zones, and in cn-hangzhou a small
-// set of resources (a VPC with a VSwitch, a security group, an image, a running instance with
-// its system disk, a snapshot, an EIP and a MySQL instance). Ids are fixed so demos and users'
-// tests can name them.
+// The demo world the emulator starts with: four regions with zones, in cn-hangzhou a small set
+// of resources (a VPC with a VSwitch, a security group, an image, a running instance with its
+// system disk, a snapshot, an EIP, a MySQL and a PostgreSQL instance), and in cn-zhangjiakou,
+// which has a database host of its own, 32 database instances of both engines. Ids are fixed so
+// demos and users' tests can name them.
 #include <acw_emulator/World.h>
 
 #include <boost/json.hpp>
+
+#include <cstdio>
+#include <string>
 
 namespace AcwEmulator {
 namespace json = boost::json;
@@ -34,13 +38,30 @@ json::object Region(const char* id, const char* localName, const char* localName
                         {"Zones", std::move(zones)}};
 }
 
+// A database instance of the demo world; MySQL and PostgreSQL differ in version, class and host name.
+json::object DbInstance(const std::string& id, const std::string& engine, const char* region, const char* zone) {
+    const bool mysql = engine == "MySQL";
+    return json::object{{"DBInstanceId", id},
+                        {"DBInstanceDescription", "acw-demo-" + std::string(mysql ? "mysql" : "pgsql")},
+                        {"Engine", engine},
+                        {"EngineVersion", mysql ? "8.0" : "14.0"},
+                        {"DBInstanceClass", mysql ? "mysql.n2.medium.1" : "pg.n2.medium.1"},
+                        {"RegionId", region},
+                        {"ZoneId", zone},
+                        {"ConnectionString", id + (mysql ? ".mysql" : ".pg") + ".rds.aliyuncs.com"}};
+}
+
 }  // namespace
 
 void World::SeedDefault() {
-    Put("Regions", Region("cn-hangzhou", "华东1（杭州）", "China (Hangzhou)",
-                          json::array{Zone("cn-hangzhou-h", "华东 1 可用区 H", "Hangzhou Zone H"),
-                                      Zone("cn-hangzhou-i", "华东 1 可用区 I", "Hangzhou Zone I"),
-                                      Zone("cn-hangzhou-j", "华东 1 可用区 J", "Hangzhou Zone J")}));
+    // Each Put may move the items stored before it: change a returned item at once.
+    json::object& hangzhou =
+        Put("Regions", Region("cn-hangzhou", "华东1（杭州）", "China (Hangzhou)",
+                              json::array{Zone("cn-hangzhou-h", "华东 1 可用区 H", "Hangzhou Zone H"),
+                                          Zone("cn-hangzhou-i", "华东 1 可用区 I", "Hangzhou Zone I"),
+                                          Zone("cn-hangzhou-j", "华东 1 可用区 J", "Hangzhou Zone J")}));
+    hangzhou["_RdsZones"] =
+        json::array{Zone("cn-hangzhou-MAZ10(h,i)", "华东 1 多可用区 10（H+I）", "Hangzhou Multi-zone 10 (H+I)")};
     Put("Regions", Region("cn-shanghai", "华东2（上海）", "China (Shanghai)",
                           json::array{Zone("cn-shanghai-e", "华东 2 可用区 E", "Shanghai Zone E"),
                                       Zone("cn-shanghai-f", "华东 2 可用区 F", "Shanghai Zone F")}));
@@ -48,6 +69,14 @@ void World::SeedDefault() {
                           json::array{Zone("ap-southeast-1a", "新加坡 可用区 A", "Singapore Zone A"),
                                       Zone("ap-southeast-1b", "新加坡 可用区 B", "Singapore Zone B"),
                                       Zone("ap-southeast-1c", "新加坡 可用区 C", "Singapore Zone C")}));
+    // Served by its own database host; the database service also lists multi-zone ids.
+    json::object& zhangjiakou =
+        Put("Regions", Region("cn-zhangjiakou", "华北3（张家口）", "China (Zhangjiakou)",
+                              json::array{Zone("cn-zhangjiakou-a", "华北 3 可用区 A", "Zhangjiakou Zone A"),
+                                          Zone("cn-zhangjiakou-b", "华北 3 可用区 B", "Zhangjiakou Zone B")}));
+    zhangjiakou["_RdsEndpoint"] = "rds.cn-zhangjiakou.aliyuncs.com";
+    zhangjiakou["_RdsZones"] = json::array{
+        Zone("cn-zhangjiakou-MAZ1(a,b)", "华北 3 多可用区 1（A+B）", "Zhangjiakou Multi-zone 1 (A+B)")};
 
     const char* region = "cn-hangzhou";
     const char* zone = "cn-hangzhou-h";
@@ -94,6 +123,15 @@ void World::SeedDefault() {
                                     {"ZoneId", zone}, {"VpcId", "vpc-acwdemo0000000001"},
                                     {"VSwitchId", "vsw-acwdemo0000000001"},
                                     {"ConnectionString", "rm-acwdemo0000000001.mysql.rds.aliyuncs.com"}});
+    Put("DBInstances", DbInstance("rm-acwdemo0000000002", "PostgreSQL", region, "cn-hangzhou-i"));
+    // More than one page of the service's default 30, of two engines, in a region with its own
+    // database host.
+    for (int n = 1; n <= 32; ++n) {
+        char id[32];
+        std::snprintf(id, sizeof id, "rm-acwzjk%012d", n);
+        Put("DBInstances", DbInstance(id, n % 2 == 1 ? "MySQL" : "PostgreSQL", "cn-zhangjiakou",
+                                      n % 3 == 0 ? "cn-zhangjiakou-b" : "cn-zhangjiakou-a"));
+    }
 }
 
 }  // namespace AcwEmulator

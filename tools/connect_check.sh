@@ -13,5 +13,7 @@ cleanup() {
 trap cleanup EXIT
 
 INSTANCE_ID=i-acwcheck000000000007
+# The demo world's database instances: two in cn-hangzhou, 32 in cn-zhangjiakou.
+DATABASES=34
 start_emulator "$EMULATOR" "$WORK" --instance-id "$INSTANCE_ID"
-"$CHECK" acw-demo-key acw-demo-secret "$INSTANCE_ID"
+"$CHECK" acw-demo-key acw-demo-secret "$INSTANCE_ID" "$DATABASES"

@@ -65,6 +65,17 @@ check('RDS DescribeRegions (one entry per zone)', async () => {
   assert.strictEqual(entries[0].RegionEndpoint, 'rds.aliyuncs.com');
 });
 
+check('RDS DescribeDBInstances (regional host, second page) and DescribeDBInstanceAttribute', async () => {
+  const page = await client('rds.cn-zhangjiakou.aliyuncs.com', '2014-08-15')
+    .request('DescribeDBInstances', { RegionId: 'cn-zhangjiakou', PageNumber: 2 });
+  assert.strictEqual(page.TotalRecordCount, 32);
+  assert.strictEqual(page.Items.DBInstance.length, 2);
+  const attribute = await client('rds.cn-zhangjiakou.aliyuncs.com', '2014-08-15')
+    .request('DescribeDBInstanceAttribute', { DBInstanceId: page.Items.DBInstance[0].DBInstanceId });
+  assert.strictEqual(attribute.Items.DBInstanceAttribute[0].Port, '3306');
+  assert.strictEqual(attribute.TotalRecordCount, undefined);
+});
+
 check('values that need encoding are signed alike', async () => {
   const r = await client('ecs.aliyuncs.com', '2014-05-26')
     .request('DescribeRegions', { OwnerAccount: "a b*c~d/e:f=g&h+i 'é' 漢字" });

@@ -70,7 +70,7 @@ TEST_F(EmulatorControlTest, SeedKeysAndReset) {
                                             {"Zones", json::array{json::object{{"ZoneId", "eu-central-1a"}}}}}}},
                             {"Instances", json::array{json::object{{"RegionId", "eu-central-1"}}}}};
     ASSERT_EQ(Control("POST", "seed", seed).status, 200);
-    EXPECT_EQ(Regions().Json().at("Regions").at("Region").as_array().size(), 4u);
+    EXPECT_EQ(Regions().Json().at("Regions").at("Region").as_array().size(), 5u);
     const auto world = Control("GET", "world").Json();
     const auto& instances = world.at("Instances").as_array();
     ASSERT_EQ(instances.size(), 2u);

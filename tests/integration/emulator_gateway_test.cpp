@@ -126,7 +126,7 @@ TEST_F(EmulatorGatewayTest, TimeStampWindowAndNonceMemoryFollowTheEmulatorClock)
 TEST_F(EmulatorGatewayTest, DescribeRegionsHasTheServiceShapesAndLanguages) {
     const auto ecs = Regions().Json();
     const auto& regions = ecs.at("Regions").at("Region").as_array();
-    ASSERT_EQ(regions.size(), 3u);
+    ASSERT_EQ(regions.size(), 4u);
     EXPECT_EQ(regions[0].at("RegionId").as_string(), "cn-hangzhou");
     EXPECT_EQ(regions[0].at("LocalName").as_string(), "华东1（杭州）");
     EXPECT_EQ(regions[0].at("RegionEndpoint").as_string(), "ecs.cn-hangzhou.aliyuncs.com");
@@ -135,7 +135,7 @@ TEST_F(EmulatorGatewayTest, DescribeRegionsHasTheServiceShapesAndLanguages) {
 
     const auto rds = client->Api(signer, "rds.aliyuncs.com", kRds, {{"Action", "DescribeRegions"}}).Json();
     const auto& entries = rds.at("Regions").at("RDSRegion").as_array();
-    ASSERT_EQ(entries.size(), 8u);  // one per zone: 3 + 2 + 3
+    ASSERT_EQ(entries.size(), 12u);  // one per zone: 3 + 2 + 3 + 2, and two multi-zone ids
     EXPECT_EQ(entries[0].at("RegionId"), entries[1].at("RegionId"));
     EXPECT_NE(entries[0].at("ZoneId"), entries[1].at("ZoneId"));
     EXPECT_EQ(entries[0].at("RegionEndpoint").as_string(), "rds.aliyuncs.com");
