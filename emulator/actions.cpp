@@ -245,6 +245,7 @@ ActionTable BuildActionTable() {
     RegisterEcsStorageActions(table);
     RegisterNetworkActions(table);
     RegisterRdsActions(table);
+    RegisterEcsInventoryActions(table);
     return table;
 }
 
