@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace AcwEmulator {
 namespace json = boost::json;
@@ -69,15 +70,23 @@ bool NameMatches(const ActionContext& ctx, const json::object& item) {
 }
 
 json::object DescribeInstances(ActionContext& ctx) {
-    ctx.RequireRegion();
+    const std::string region = ctx.RequireRegion();
     const auto ids = ctx.JsonArray("InstanceIds", 100);
-    const auto instances = ctx.world.Select("Instances", [&](const json::object& i) {
+    // Selected in place and copied page by page, so listing a large inventory stays linear.
+    std::vector<const json::object*> instances;
+    const auto matches = [&](const json::object& i) {
         return ctx.Matches(i, "RegionId") && ctx.Matches(i, "ZoneId") && ctx.Matches(i, "Status") &&
                ctx.Matches(i, "InstanceType") && ctx.Matches(i, "ImageId") &&
                ctx.Matches(i, "InstanceNetworkType") && InList(ids, i, "InstanceId") && NameMatches(ctx, i) &&
                MatchesNested(ctx, i, "VpcId", "VpcAttributes") && MatchesNested(ctx, i, "VSwitchId", "VpcAttributes") &&
                InSecurityGroup(ctx, i);
-    });
+    };
+    for (const json::object& instance : ctx.world.Items("Instances")) {
+        // The region first, compared in place: most instances of a large world fail here.
+        const auto* instanceRegion = instance.if_contains("RegionId");
+        if (instanceRegion == nullptr || !instanceRegion->is_string() || instanceRegion->as_string() != region) continue;
+        if (matches(instance)) instances.push_back(&instance);
+    }
     json::object out;
     AddPagedList(ctx, out, instances, {"Instances", "Instance"}, kEcsPaging);  // default 10, max 100
     return out;

@@ -145,6 +145,9 @@ struct ListNames {
 // an empty list with the real totals.
 void AddPagedList(const ActionContext& ctx, boost::json::object& out, const std::vector<boost::json::object>& items,
                   ListNames names, PageRules rules);
+// The same over items selected in place (no copy of the whole selection): for large collections.
+void AddPagedList(const ActionContext& ctx, boost::json::object& out, const std::vector<const boost::json::object*>& items,
+                  ListNames names, PageRules rules);
 // The list without paging: out[wrapper][item] = [...].
 void AddList(boost::json::object& out, const std::vector<boost::json::object>& items, ListNames names);
 
