@@ -299,7 +299,7 @@ const std::vector<SCommand>& Commands() {
        {"encrypted"}, true, "a new disk from a snapshot (size 0 or absent: the snapshot's)", RunCreateDisk},
       {"delete-disk", {"disk"}, {}, {}, true, "delete a disk", RunDeleteDisk},
       {"detach-disk", {"instance", "disk"}, {"region"}, {}, true,
-       "detach a disk and wait until it is detached (the region id is needed)", RunDetachDisk},
+       "detach a disk and wait until it is detached (without --region, the instance's region is looked up)", RunDetachDisk},
       {"vpcs", {"region"}, {}, {}, true, "the region's VPCs", RunVpcs},
       {"security-groups", {"region"}, {}, {}, true, "the region's security groups", RunSecurityGroups},
       {"eip-create", {"region"}, {"bandwidth", "charge-type"}, {}, true,

@@ -50,7 +50,7 @@ ACW_ACCESS_KEY_SECRET= expect 2 "ACW_ACCESS_KEY_SECRET" connect
 # Failures carry the library's last error.
 ACW_ACCESS_KEY_SECRET=wrong expect 1 "SignatureDoesNotMatch" connect
 expect 1 "disk-info failed:" disk-info --region "$R" --disk d-missing
-expect 1 "region id is needed" detach-disk --instance "$I" --disk "$D"
+expect 1 "InvalidInstanceId.NotFound" detach-disk --instance i-missing --disk "$D"
 # A snapshot that needs four polls, allowed one: a bounded wait that fails.
 expect 1 "did not complete within 1 polls" snapshot --disk "$D" --wait --region "$R" --max-polls 1 --poll-ms 0
 
