@@ -46,7 +46,7 @@ CZeError CAliCloudComputeQueries::_GetRegionInfoList(std::vector<SDCInfoLib>& ve
   if (!pParser->ParseNestedList(strResponse, Keys::REGIONS, Keys::REGION, vecParsed)) {
     sEvent.Error(__PRETTY_FUNCTION__, "Failed to parse region list response. Response : [%s].",
                  strResponse.c_str());
-    return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Failed to parse response");
+    return FXErrorUtil::ErrorInt(ACW_LOCATION, CZeError::CODE_FAILURE, "Failed to parse response");
   }
   vecRegionCache = vecParsed;
   vecRegions = std::move(vecParsed);
@@ -119,7 +119,7 @@ CZeError CAliCloudComputeQueries::GetRegionInfoForRegion(const std::string& strR
       std::vector<SHostInfoLib> vecZones;
       if (!pParser->ParseNestedList(strResponse, Keys::ZONES, Keys::ZONE, vecZones)) {
         sEvent.Error(__PRETTY_FUNCTION__, "Failed to parse response [%s].", strResponse.c_str());
-        return FXErrorUtil::ErrorInt(ACW_LOCATION, 2, "Failed to parse Zone list response.");
+        return FXErrorUtil::ErrorInt(ACW_LOCATION, CZeError::CODE_ENCODING, "Failed to parse Zone list response.");
       }
       for (SHostInfoLib& sZone : vecZones) sZone.strRegionId = strRegionId;
       sRegion.vecZones = std::move(vecZones);
@@ -170,8 +170,8 @@ CZeError CAliCloudComputeQueries::GetZoneInfoForZone(const std::string& strZoneI
 }
 
 CZeError CAliCloudComputeQueries::FillVMInfolist(SHostInfoLib& sZone) {
-  if (sZone.strZoneId.empty()) return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Passed zone Id is empty.");
-  if (sZone.strRegionId.empty()) return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Passed region Id is empty.");
+  if (sZone.strZoneId.empty()) return FXErrorUtil::ErrorInt(ACW_LOCATION, CZeError::CODE_FAILURE, "Passed zone Id is empty.");
+  if (sZone.strRegionId.empty()) return FXErrorUtil::ErrorInt(ACW_LOCATION, CZeError::CODE_FAILURE, "Passed region Id is empty.");
 
   SAliCloudRequest sRequest = pECSConnection->GetRegionSpecificRequest(sZone.strRegionId);
   sRequest.AddURLParameter(Params::ACTION, Actions::DESCRIBE_INSTANCES);
@@ -187,7 +187,7 @@ CZeError CAliCloudComputeQueries::FillVMInfolist(SHostInfoLib& sZone) {
 }
 
 CZeError CAliCloudComputeQueries::FillNWInfoList(SHostInfoLib& sZone) {
-  if (sZone.strZoneId.empty()) return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Passed zone Id is empty.");
+  if (sZone.strZoneId.empty()) return FXErrorUtil::ErrorInt(ACW_LOCATION, CZeError::CODE_FAILURE, "Passed zone Id is empty.");
   if (sZone.strRegionId.empty()) {
     CZeError eResult = _FindRegionForZone(sZone.strZoneId, sZone.strRegionId);
     if (eResult.IsError()) return eResult.Push(ACW_LOCATION);
@@ -202,8 +202,8 @@ CZeError CAliCloudComputeQueries::FillNWInfoList(SHostInfoLib& sZone) {
 }
 
 CZeError CAliCloudComputeQueries::_GetVSwitchesForZone(SHostInfoLib& sZone) {
-  if (sZone.strZoneId.empty()) return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Passed zone Id is empty.");
-  if (sZone.strRegionId.empty()) return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Passed region Id is empty.");
+  if (sZone.strZoneId.empty()) return FXErrorUtil::ErrorInt(ACW_LOCATION, CZeError::CODE_FAILURE, "Passed zone Id is empty.");
+  if (sZone.strRegionId.empty()) return FXErrorUtil::ErrorInt(ACW_LOCATION, CZeError::CODE_FAILURE, "Passed region Id is empty.");
 
   bool bAnyFailed = false;
   for (SVPCInfoLib& sVpc : sZone.vecVPCs) {
@@ -215,7 +215,7 @@ CZeError CAliCloudComputeQueries::_GetVSwitchesForZone(SHostInfoLib& sZone) {
     }
   }
   if (bAnyFailed) {
-    return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Failed to get at least one VSwitch under zone [%s].",
+    return FXErrorUtil::ErrorInt(ACW_LOCATION, CZeError::CODE_FAILURE, "Failed to get at least one VSwitch under zone [%s].",
                                  sZone.strZoneId.c_str());
   }
   return CZeError();
@@ -235,7 +235,7 @@ CZeError CAliCloudComputeQueries::_GetSecurityGroups(SHostInfoLib& sZone) {
     }
   }
   if (bAnyFailed) {
-    return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Failed to get security groups for at least one VPC.");
+    return FXErrorUtil::ErrorInt(ACW_LOCATION, CZeError::CODE_FAILURE, "Failed to get security groups for at least one VPC.");
   }
   return CZeError();
 }
@@ -256,7 +256,7 @@ CZeError CAliCloudComputeQueries::_FindRegionForZone(const std::string& strZoneI
       }
     }
   }
-  return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Couldn't find region for zone [%s].", strZoneId.c_str());
+  return FXErrorUtil::ErrorInt(ACW_LOCATION, CZeError::CODE_FAILURE, "Couldn't find region for zone [%s].", strZoneId.c_str());
 }
 
 }  // namespace AliCloudWrapper

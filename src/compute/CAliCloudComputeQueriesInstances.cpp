@@ -18,7 +18,7 @@ namespace Keys = AliCloudParserConstants;
 CZeError CAliCloudComputeQueries::GetVMInfoListForRegion(const std::string& strRegionId,
                                                          std::vector<SVMInfoLib>& vecInstances,
                                                          const std::string& strInstanceName) {
-  if (strRegionId.empty()) return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Empty region id passed.");
+  if (strRegionId.empty()) return FXErrorUtil::ErrorInt(ACW_LOCATION, CZeError::CODE_FAILURE, "Empty region id passed.");
   vecInstances.clear();
 
   SAliCloudRequest sRequest;  // no endpoint: the connection's own
@@ -34,7 +34,7 @@ CZeError CAliCloudComputeQueries::GetVMInfoListForRegion(const std::string& strR
 CZeError CAliCloudComputeQueries::GetVMInfoAndConfigFile(const std::string& strInstanceId,
                                                          uint64_t nPropertyMask, int /*nUnused*/,
                                                          SVMInfoLib& sInstance, std::string& strConfigFile) {
-  if (strInstanceId.empty()) return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Instance Id passed is empty.");
+  if (strInstanceId.empty()) return FXErrorUtil::ErrorInt(ACW_LOCATION, CZeError::CODE_FAILURE, "Instance Id passed is empty.");
 
   SAliCloudRequest sRequest;
   sRequest.AddURLParameter(Params::ACTION, Actions::DESCRIBE_INSTANCE_ATTRIBUTE);
@@ -48,7 +48,7 @@ CZeError CAliCloudComputeQueries::GetVMInfoAndConfigFile(const std::string& strI
   if (!pParser->ParseObject(strResponse, sInstance)) {
     sEvent.Error(__PRETTY_FUNCTION__, "Failed to parse GetVMInfoForVM response for VM [%s]. Response string is [%s].",
                  strInstanceId.c_str(), strResponse.c_str());
-    return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Failed to parse GetVMInfoForVM response.");
+    return FXErrorUtil::ErrorInt(ACW_LOCATION, CZeError::CODE_FAILURE, "Failed to parse GetVMInfoForVM response.");
   }
   strConfigFile = strResponse;
 
@@ -101,8 +101,8 @@ void CAliCloudComputeQueries::GetVMInfoCache(std::vector<SVMInfoLib>& vecInstanc
 
 CZeError CAliCloudComputeQueries::GetImageInfo(const std::string& strRegionId, const std::string& strImageId,
                                                SImageInfoLib& sImage) {
-  if (strRegionId.empty()) return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Empty region id passed.");
-  if (strImageId.empty()) return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Empty image id passed.");
+  if (strRegionId.empty()) return FXErrorUtil::ErrorInt(ACW_LOCATION, CZeError::CODE_FAILURE, "Empty region id passed.");
+  if (strImageId.empty()) return FXErrorUtil::ErrorInt(ACW_LOCATION, CZeError::CODE_FAILURE, "Empty image id passed.");
 
   SAliCloudRequest sRequest = pECSConnection->GetRegionSpecificRequest(strRegionId);
   sRequest.AddURLParameter(Params::ACTION, Actions::DESCRIBE_IMAGES);
@@ -119,16 +119,16 @@ CZeError CAliCloudComputeQueries::GetImageInfo(const std::string& strRegionId, c
     sEvent.Error(__PRETTY_FUNCTION__,
                  "Failed to parse GetImageInfoForImage response for image [%s]. Response string is [%s].",
                  strImageId.c_str(), strResponse.c_str());
-    return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Failed to parse GetImageInfoForImage response.");
+    return FXErrorUtil::ErrorInt(ACW_LOCATION, CZeError::CODE_FAILURE, "Failed to parse GetImageInfoForImage response.");
   }
   if (vecImages.empty()) {
     sEvent.Error(__PRETTY_FUNCTION__, "Could not find any image with id [%s] in region [%s].", strImageId.c_str(),
                  strRegionId.c_str());
-    return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Couldn't find image [%s]", strImageId.c_str());
+    return FXErrorUtil::ErrorInt(ACW_LOCATION, CZeError::CODE_FAILURE, "Couldn't find image [%s]", strImageId.c_str());
   }
   if (vecImages.size() > 1) {
     sEvent.Error(__PRETTY_FUNCTION__, "Found multiple images for image id [%s].", strImageId.c_str());
-    return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Found multiple images for [%s]", strImageId.c_str());
+    return FXErrorUtil::ErrorInt(ACW_LOCATION, CZeError::CODE_FAILURE, "Found multiple images for [%s]", strImageId.c_str());
   }
   sImage = std::move(vecImages.front());
   return CZeError();

@@ -25,7 +25,7 @@ const char* const AVAILABLE_RESOURCES_PARSE_FAILURE = "Failed to parse DescribeA
 
 CZeError CAliCloudComputeQueries::GetInstanceTypeFamiliesForRegion(
     const std::string& strRegionId, std::vector<SInstanceTypeFamilyInfoLib>& vecFamilies) {
-  if (strRegionId.empty()) return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Empty region Id passed.");
+  if (strRegionId.empty()) return FXErrorUtil::ErrorInt(ACW_LOCATION, CZeError::CODE_FAILURE, "Empty region Id passed.");
 
   SAliCloudRequest sRequest = pECSConnection->GetRegionSpecificRequest(strRegionId);
   sRequest.AddURLParameter(Params::ACTION, Actions::DESCRIBE_INSTANCE_TYPE_FAMILIES);
@@ -37,7 +37,7 @@ CZeError CAliCloudComputeQueries::GetInstanceTypeFamiliesForRegion(
                                 vecFamilies)) {
     sEvent.Error(__PRETTY_FUNCTION__, "Error in parsing InstanceTypeFamilyListReq response. Response : [%s].",
                  strResponse.c_str());
-    return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Error in parsing InstanceTypeFamilyListReq response.");
+    return FXErrorUtil::ErrorInt(ACW_LOCATION, CZeError::CODE_FAILURE, "Error in parsing InstanceTypeFamilyListReq response.");
   }
   return CZeError();
 }
@@ -61,7 +61,7 @@ CZeError CAliCloudComputeQueries::GetInstanceTypeList(const std::string& strFami
         !pParser->ParseIdResponse(strResponse, Keys::NEXT_TOKEN, strNextToken)) {
       sEvent.Error(__PRETTY_FUNCTION__, "Error in parsing InstanceTypeListReq response. Response : [%s].",
                    strResponse.c_str());
-      return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Error in parsing InstanceTypeListReq response.");
+      return FXErrorUtil::ErrorInt(ACW_LOCATION, CZeError::CODE_FAILURE, "Error in parsing InstanceTypeListReq response.");
     }
     if (strNextToken.empty()) return CZeError();
     if (!setTokensSeen.insert(strNextToken).second) {
@@ -75,7 +75,7 @@ CZeError CAliCloudComputeQueries::GetInstanceTypeList(const std::string& strFami
 
 CZeError CAliCloudComputeQueries::GetInstanceTypesForRegion(const std::string& strRegionId,
                                                             std::vector<SInstanceTypeInfoLib>& vecTypes) {
-  if (strRegionId.empty()) return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Empty region Id passed.");
+  if (strRegionId.empty()) return FXErrorUtil::ErrorInt(ACW_LOCATION, CZeError::CODE_FAILURE, "Empty region Id passed.");
   std::vector<SInstanceTypeFamilyInfoLib> vecFamilies;
   CZeError eResult = GetInstanceTypeFamiliesForRegion(strRegionId, vecFamilies);
   if (eResult.IsError()) return eResult.Push(ACW_LOCATION);
@@ -91,9 +91,9 @@ CZeError CAliCloudComputeQueries::GetAvailableResources(const std::string& strRe
                                                         std::vector<SResourceLib>& vecResources,
                                                         const std::string& strZoneId,
                                                         const std::string& strIoOptimized) {
-  if (strRegionId.empty()) return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Region passed is empty");
+  if (strRegionId.empty()) return FXErrorUtil::ErrorInt(ACW_LOCATION, CZeError::CODE_FAILURE, "Region passed is empty");
   if (strDestinationResource.empty()) {
-    return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Destination resource parameter passed is empty.");
+    return FXErrorUtil::ErrorInt(ACW_LOCATION, CZeError::CODE_FAILURE, "Destination resource parameter passed is empty.");
   }
 
   SAliCloudRequest sRequest = pECSConnection->GetRegionSpecificRequest(strRegionId);
@@ -116,7 +116,7 @@ CZeError CAliCloudComputeQueries::GetAvailableResources(const std::string& strRe
                       TkJson::GetStringValue(objZone, Keys::ZONE_ID).c_str());
       mArray arrResources;
       if (!pParser->GetNestedList(objZone, Keys::AVAILABLE_RESOURCES, Keys::AVAILABLE_RESOURCE, arrResources)) {
-        return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "%s", AVAILABLE_RESOURCES_PARSE_FAILURE);
+        return FXErrorUtil::ErrorInt(ACW_LOCATION, CZeError::CODE_FAILURE, "%s", AVAILABLE_RESOURCES_PARSE_FAILURE);
       }
       for (const mValue& resource : arrResources) {
         const mObject& objResource = resource.get_obj();
@@ -124,13 +124,13 @@ CZeError CAliCloudComputeQueries::GetAvailableResources(const std::string& strRe
                         TkJson::GetStringValue(objResource, Keys::RESOURCE_TYPE).c_str());
         if (!pParser->ParseNestedList(objResource, Keys::SUPPORTED_RESOURCES, Keys::SUPPORTED_RESOURCE,
                                       vecResources)) {
-          return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "%s", AVAILABLE_RESOURCES_PARSE_FAILURE);
+          return FXErrorUtil::ErrorInt(ACW_LOCATION, CZeError::CODE_FAILURE, "%s", AVAILABLE_RESOURCES_PARSE_FAILURE);
         }
       }
     }
   } catch (const std::runtime_error& e) {
     sEvent.Error(__PRETTY_FUNCTION__, "Exception : [%s].", e.what());
-    return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "%s", AVAILABLE_RESOURCES_PARSE_FAILURE);
+    return FXErrorUtil::ErrorInt(ACW_LOCATION, CZeError::CODE_FAILURE, "%s", AVAILABLE_RESOURCES_PARSE_FAILURE);
   }
   return CZeError();
 }
@@ -148,8 +148,8 @@ void CAliCloudComputeQueries::AddResourcesToInstanceTypeList(const std::vector<S
 CZeError CAliCloudComputeQueries::GetInstanceTypesForZone(const std::string& strRegionId,
                                                           const std::string& strZoneId,
                                                           std::vector<SInstanceTypeInfoLib>& vecTypes) {
-  if (strRegionId.empty()) return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Empty region is passed.");
-  if (strZoneId.empty()) return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Empty zone id passed.");
+  if (strRegionId.empty()) return FXErrorUtil::ErrorInt(ACW_LOCATION, CZeError::CODE_FAILURE, "Empty region is passed.");
+  if (strZoneId.empty()) return FXErrorUtil::ErrorInt(ACW_LOCATION, CZeError::CODE_FAILURE, "Empty zone id passed.");
 
   // Two passes: the I/O-optimised types first, then the retired ones without.
   for (const std::string* pIoOptimized : {&Actions::IO_OPTIMISED_OPTIMIZED, &Actions::IO_OPTIMISED_NONE}) {
