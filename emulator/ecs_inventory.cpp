@@ -2,8 +2,9 @@
 // DescribeAvailableResource and DescribeImages, in the shapes and JSON types of the real service.
 //
 // Where the service's documentation is silent, these are the emulator's choices:
-// - DescribeZones for a region it does not know: 404 "InvalidRegionId.NotFound" (the error table
-//   of the current DescribeZones page).
+// - Unknown regions: 404 "InvalidRegionId.NotFound" (DescribeZones, DescribeImages; the
+//   families' own text "The RegionId provided does not exist in our records."), and 404
+//   "Invalid.RegionId" for DescribeAvailableResource, as their error tables give them.
 // - DescribeInstanceTypeFamilies of a region: the union of the families of the types its zones
 //   offer, in catalogue order (no page relates the two; this keeps the three answers consistent).
 // - DescribeAvailableResource when nothing matches: 200 with "AvailableZones":{"AvailableZone":[]}
@@ -34,21 +35,6 @@ namespace AcwEmulator {
 namespace json = boost::json;
 
 namespace {
-
-const json::object* FindRegion(const ActionContext& ctx, const std::string& regionId) {
-    for (const auto& region : ctx.world.Items("Regions")) {
-        if (Str(region, "RegionId") == regionId) return &region;
-    }
-    return nullptr;
-}
-
-// The region of the request, which must exist; the code and text differ between actions.
-const json::object& RequireKnownRegion(const ActionContext& ctx, int status, const std::string& code,
-                                       const std::string& message) {
-    const json::object* region = FindRegion(ctx, ctx.RequireRegion());
-    if (region == nullptr) Fail(status, code, message);
-    return *region;
-}
 
 std::vector<json::object> ZonesOf(const json::object& region) {
     std::vector<json::object> zones;
@@ -139,8 +125,7 @@ json::array ResourcesInfo(const ActionContext& ctx, const json::object& zone) {
 }
 
 json::object DescribeZones(ActionContext& ctx) {
-    const json::object& region =
-        RequireKnownRegion(ctx, 404, "InvalidRegionId.NotFound", "The RegionId provided does not exist in our records.");
+    const json::object& region = ctx.RequireKnownRegion();
     const bool chinese = WantsChinese(ctx);
     json::array zones;
     for (const auto& zone : ZonesOf(region)) {
@@ -169,8 +154,7 @@ json::object DescribeZones(ActionContext& ctx) {
 // ------------------------------------------------------------------ instance types
 
 json::object DescribeInstanceTypeFamilies(ActionContext& ctx) {
-    const json::object& region =
-        RequireKnownRegion(ctx, 404, "InvalidRegionId.NotFound", "The RegionId provided does not exist in our records.");
+    const json::object& region = ctx.RequireKnownRegion();
     const std::string generation = ctx.Get("Generation", "");
     std::set<std::string> sold;
     for (const auto& zone : ZonesOf(region)) {
@@ -261,7 +245,7 @@ json::array SupportedInZone(const ActionContext& ctx, const json::object& zone, 
 }
 
 json::object DescribeAvailableResource(ActionContext& ctx) {
-    const json::object& region = RequireKnownRegion(ctx, 404, "Invalid.RegionId", "The specified region does not exist.");
+    const json::object& region = ctx.RequireKnownRegion();
     const auto destination = ctx.Get("DestinationResource");
     if (!destination || destination->empty()) {
         Fail(400, "Invalid.Param", "The input parameter DestinationResource that is mandatory for processing this "
@@ -301,8 +285,7 @@ json::object DescribeAvailableResource(ActionContext& ctx) {
 // ------------------------------------------------------------------ DescribeImages
 
 json::object DescribeImages(ActionContext& ctx) {
-    const std::string regionId = ctx.RequireRegion();
-    (void)RequireKnownRegion(ctx, 404, "InvalidRegionId.NotFound", "The specified RegionId does not exist.");
+    const std::string regionId = Str(ctx.RequireKnownRegion(), "RegionId");
     // Without "Status" only available images are listed; with it, every status it names.
     const auto statuses = ctx.CommaList("Status", 10).value_or(std::vector<std::string>{"Available"});
     // Empty owner alias: public, own and shared images (system, self, others); marketplace only on request.
@@ -339,11 +322,20 @@ json::object InstanceTypeDefaults() {
 }
 
 void RegisterEcsInventoryActions(ActionTable& table) {
-    table.Add(Product::Ecs, "DescribeZones", DescribeZones);
-    table.Add(Product::Ecs, "DescribeInstanceTypeFamilies", DescribeInstanceTypeFamilies);
-    table.Add(Product::Ecs, "DescribeInstanceTypes", DescribeInstanceTypes);
-    table.Add(Product::Ecs, "DescribeAvailableResource", DescribeAvailableResource);
-    table.Add(Product::Ecs, "DescribeImages", DescribeImages);
+    // Unknown regions are refused before the handlers run, each action with its documented answer.
+    table.Add(Product::Ecs, "DescribeZones", DescribeZones, RegionScoped(Product::Ecs));
+    RegionScope families = RegionScoped(Product::Ecs);
+    families.message = "The RegionId provided does not exist in our records.";
+    table.Add(Product::Ecs, "DescribeInstanceTypeFamilies", DescribeInstanceTypeFamilies, families);
+    // The catalogue is global: a region may be left out, but a given unknown one is refused.
+    RegionScope catalogue = RegionScoped(Product::Ecs);
+    catalogue.regionOptional = true;
+    table.Add(Product::Ecs, "DescribeInstanceTypes", DescribeInstanceTypes, catalogue);
+    RegionScope resources = RegionScoped(Product::Ecs);
+    resources.code = "Invalid.RegionId";
+    resources.message = "The specified region does not exist.";
+    table.Add(Product::Ecs, "DescribeAvailableResource", DescribeAvailableResource, resources);
+    table.Add(Product::Ecs, "DescribeImages", DescribeImages, RegionScoped(Product::Ecs));
 }
 
 }  // namespace AcwEmulator
