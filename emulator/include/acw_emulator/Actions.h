@@ -215,6 +215,9 @@ struct TokenRules {
 // "TotalCount"; otherwise AddPagedList by number, with "NextToken": "".
 void AddEcsList(const ActionContext& ctx, boost::json::object& out, const std::vector<boost::json::object>& items,
                 ListNames names, PageRules pages, TokenRules tokens);
+// The same over items selected in place (no copy of the whole selection).
+void AddEcsList(const ActionContext& ctx, boost::json::object& out, const std::vector<const boost::json::object*>& items,
+                ListNames names, PageRules pages, TokenRules tokens);
 
 using ActionHandler = std::function<boost::json::object(ActionContext&)>;
 
