@@ -243,6 +243,7 @@ ActionTable BuildActionTable() {
     RegisterEcsRegionActions(table);
     RegisterEcsInstanceActions(table);
     RegisterEcsStorageActions(table);
+    RegisterEcsLifecycleActions(table);
     RegisterNetworkActions(table);
     RegisterRdsActions(table);
     return table;
