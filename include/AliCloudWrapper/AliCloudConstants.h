@@ -70,6 +70,9 @@ inline const std::string INTERNET_CHARGE_TYPE = "InternetChargeType";
 inline const std::string CLIENT_TOKEN = "ClientToken";
 inline const std::string FORCE = "Force";
 inline const std::string ENGINE = "Engine";
+// ---- compute operations: custom images
+inline const std::string ARCHITECTURE = "Architecture";
+inline const std::string PLATFORM = "Platform";
 }  // namespace AliCloudParameterNames
 
 // Values of the "Action" parameter for the compute and network services.
