@@ -498,6 +498,47 @@ TEST_F(ComputeTest, AssignSecurityGroupsGoesOnAfterAFailure) {
             "Error code: InstanceSecurityGroupLimitExceeded");
 }
 
+// Rules of the emulator that the library's own requests do not reach: each
+// request is sent as written and answered with the service's code.
+TEST_F(ComputeTest, TheEmulatorAnswersLifecycleRequestsAsTheServiceDoes) {
+  using Pairs = std::vector<std::pair<std::string, std::string>>;
+  const Pairs sCreate = {{"Action", "CreateInstance"}, {"ImageId", IMAGE}, {"InstanceType", "ecs.g6.large"},
+                         {"SecurityGroupId", FIRST_GROUP}, {"VSwitchId", VSWITCH}};
+  const auto fnWith = [](Pairs vecPairs, const Pairs& vecMore) {
+    vecPairs.insert(vecPairs.end(), vecMore.begin(), vecMore.end());
+    return vecPairs;
+  };
+  const Pairs sImage = {{"Action", "CreateImage"}, {"SnapshotId", SYSTEM_SNAPSHOT}, {"ClientToken", "88"}};
+  const std::vector<std::pair<Pairs, std::string>> vecCases = {
+      {fnWith(sCreate, {{"ClientToken", "77"}}), ""},
+      {fnWith(sCreate, {{"ClientToken", "77"}}), ""},  // the same token and parameters: the same instance
+      {fnWith(sCreate, {{"ClientToken", "77"}, {"InstanceName", "other"}}), "IdempotentParameterMismatch"},
+      {fnWith(sCreate, {{"ClientToken", "78"}, {"DataDisk.0.Category", "cloud_essd"}}), "InvalidParameter"},
+      {fnWith(sCreate, {{"ClientToken", "79"}, {"DataDisk.1.Category", "cloud_essd"}}),
+       "InvalidDataDiskSize.ValueNotSupported"},
+      {fnWith(sCreate, {{"ClientToken", "80"}, {"ZoneId", "cn-acwcomp-b"}}), "InvalidParameter.Mismatch"},
+      {fnWith(sCreate, {{"ClientToken", "81"}, {"InternetMaxBandwidthOut", "101"}}),
+       "InvalidInternetMaxBandwidthOut.Malformed"},
+      {{{"Action", "StartInstance"}, {"InstanceId", RUNNING}}, "IncorrectInstanceStatus"},
+      {sImage, ""},
+      {fnWith(sImage, {{"ImageName", "x"}}), "IdempotenceParamNotMatch"},
+      {{{"Action", "CreateImage"}, {"SnapshotId", DATA_SNAPSHOT_1}}, "OperationDenied"},
+      {{{"Action", "DeleteImage"}, {"ImageId", "m-unknown"}}, ""},
+  };
+  std::vector<std::string> vecIds;
+  for (const auto& [vecPairs, strCode] : vecCases) {
+    SAliCloudRequest sRequest = m_pECSConnection->GetRegionSpecificRequest(REGION);
+    for (const auto& [strName, strValue] : vecPairs) sRequest.AddURLParameter(strName, strValue);
+    std::string strResponse;
+    (void)m_pECSConnection->ExecuteRequest(sRequest, strResponse, false);
+    EXPECT_EQ(Journal().back().code, strCode) << vecPairs.front().second << " " << vecPairs.back().first;
+    std::string strId;
+    if (m_sParser.ParseIdResponse(strResponse, "InstanceId", strId) && !strId.empty()) vecIds.push_back(strId);
+  }
+  ASSERT_EQ(vecIds.size(), 2u);
+  EXPECT_EQ(vecIds[0], vecIds[1]);
+}
+
 // The restore a caller drives through the facade alone: an image from a system
 // and two data snapshots, an instance from it, started, and a separately
 // created disk attached. The test only looks at the world to know when the
