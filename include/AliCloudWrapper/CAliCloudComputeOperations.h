@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -106,9 +107,12 @@ class CAliCloudComputeOperations {
   SAliCloudRequest _BuildCreateInstanceRequest(const SVMInfoLib& sVMInfo, const std::string& strImageId,
                                                const SVMInfoLib* pConfig,
                                                const std::string& strClientToken);
-  // True when the failure is the service's answer with that error code; the case
-  // of the letters counts only when bExactCase.
-  bool _IsServiceCode(const std::string& strResponse, const char* pszCode, bool bExactCase) const;
+  // Sends (fnSend gives the attempt's error and answer) until the service no
+  // longer answers "InvalidOperation.Conflict" (exact case), at most nMaxAttempts
+  // times, nPauseMs apart; fnBeforePause logs each pause. The last attempt's error.
+  CZeError _SendWhileConflict(const std::function<CZeError(std::string&)>& fnSend, int nMaxAttempts,
+                              uint64_t nPauseMs,
+                              const std::function<void(const CZeError&, const std::string&)>& fnBeforePause);
   // The bound of a wait, in seconds: the setting when present, else the default.
   uint64_t _GetWaitBoundInSec(const char* pszKey, uint64_t nDefault) const;
 

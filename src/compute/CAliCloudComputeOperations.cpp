@@ -3,6 +3,7 @@
 #include "AliCloudWrapper/CAliCloudComputeOperations.h"
 
 #include <algorithm>
+#include <functional>
 #include <vector>
 
 #include "AliCloudWrapper/AliCloudConstants.h"
@@ -10,19 +11,16 @@
 #include "AliCloudWrapper/CAliCloudNetwork.h"
 #include "AliCloudWrapper/CAliCloudParser.h"
 #include "AliCloudWrapper/ComputeRecords.h"
-#include "AliCloudWrapper/SAliCloudErrorResponse.h"
 #include "AliCloudWrapper/SAliCloudRequest.h"
 #include "AliCloudWrapper/StorageNetworkRecords.h"
 #include "AliCloudWrapper/TKPlatformInfo.h"
 #include "host/FXString.h"
-#include "host/FXThread.h"
-#include "storage/StorageInternal.h"
+#include "transport/RetryExecutor.h"
 
 namespace AliCloudWrapper {
 
 namespace Params = AliCloudParameterNames;
 namespace Actions = AliCloudActionParameterValues;
-using StorageInternal::CWaitBudget;
 
 namespace {
 
@@ -64,14 +62,6 @@ uint64_t CAliCloudComputeOperations::_GetWaitBoundInSec(const char* pszKey, uint
   uint64_t nBound = nDefault;
   (void)TKPlatformInfo().getNumber(TKPlatformInfo::SECTION, pszKey, &nBound);
   return nBound;
-}
-
-bool CAliCloudComputeOperations::_IsServiceCode(const std::string& strResponse, const char* pszCode,
-                                                bool bExactCase) const {
-  SAliCloudErrorResponse sErrorResponse;
-  if (strResponse.empty() || !pParser->ParseObject(strResponse, sErrorResponse)) return false;
-  const std::string strCode = sErrorResponse.GetErrorCode();
-  return bExactCase ? strCode == pszCode : FXString::CompareNoCase(strCode, pszCode) == 0;
 }
 
 void CAliCloudComputeOperations::_AddDiskDataForInstance(SAliCloudRequest& sRequest,
@@ -177,42 +167,46 @@ CZeError CAliCloudComputeOperations::CreateInstance(SVMInfoLib& sVMInfo, const s
   const SAliCloudRequest sRequest = _BuildCreateInstanceRequest(
       sVMInfo, strImageId, strConfigFile.empty() ? nullptr : &sConfig, strClientToken);
 
-  CWaitBudget sBudget(_GetWaitBoundInSec(CREATE_INSTANCE_INTERNAL_ERROR_MAX_WAIT_IN_SEC,
-                                         DEFAULT_CREATE_INSTANCE_INTERNAL_ERROR_MAX_WAIT_IN_SEC),
-                      INTERNAL_ERROR_RETRY_MS);
+  // "InternalError" is resent after 10 s, within the bound of its setting. The
+  // connection resends unanswered attempts itself; every attempt is a fresh
+  // copy of the one request, so all of them carry the same token.
+  SRetryPolicy sPolicy;
+  sPolicy.vecResendCodes = {INTERNAL_ERROR};
+  sPolicy.nResendPauseMs = INTERNAL_ERROR_RETRY_MS;
+  sPolicy.nWaitBoundInSec = _GetWaitBoundInSec(CREATE_INSTANCE_INTERNAL_ERROR_MAX_WAIT_IN_SEC,
+                                               DEFAULT_CREATE_INSTANCE_INTERNAL_ERROR_MAX_WAIT_IN_SEC);
+  sPolicy.strBoundSetting = CREATE_INSTANCE_INTERNAL_ERROR_MAX_WAIT_IN_SEC;
+  const char* pszContext = __PRETTY_FUNCTION__;
+  sPolicy.fnBeforePause = [this, pszContext](const CZeError&, uint64_t) {
+    sEvent.Debug(pszContext, "Internal error reported from server. Retrying after 10 seconds");
+  };
+  CRetryExecutor sExecutor(std::move(sPolicy));
   std::string strResponse;
-  for (;;) {
-    // The connection resends unanswered attempts itself, each with the same token.
+  err = sExecutor.Run([&] {
     SAliCloudRequest sAttempt(sRequest);
     strResponse.clear();
-    err = pECSConnection->ExecuteRequest(sAttempt, strResponse, true);
-    if (!err.IsError()) break;
-
-    // No answer at all: the connection's own error says so; there is no error
-    // document to read.
-    if (strResponse.empty()) {
+    return pECSConnection->ExecuteRequest(sAttempt, strResponse, true);
+  });
+  if (err.IsError()) {
+    if (err.IsNoAnswer()) {
+      // Nothing answered: the connection's own error says so.
       sEvent.Error(__PRETTY_FUNCTION__, "Failed to create instance. No answer from the service. Error [%s].",
                    err.AsString().c_str());
       return err.Push(ACW_LOCATION);
     }
-    SAliCloudErrorResponse sErrorResponse;
-    if (!pParser->ParseObject(strResponse, sErrorResponse)) {
+    if (!err.IsServiceError()) {
       sEvent.Error(__PRETTY_FUNCTION__, "Failed to parse error response [%s]", strResponse.c_str());
       return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Failed to parse error response.");
     }
-    if (FXString::CompareNoCase(sErrorResponse.GetErrorCode(), INTERNAL_ERROR) != 0) {
-      sEvent.Error(__PRETTY_FUNCTION__, "Failed to create instance with error [%s].", strResponse.c_str());
-      return err.Push(ACW_LOCATION);
-    }
-    if (!sBudget.CanPause()) {
+    if (sExecutor.GetReport().bBoundReached) {
       sEvent.Error(__PRETTY_FUNCTION__,
                    "The service still answers InternalError after waiting [%llu] seconds, the bound set by "
                    "[%s]. Giving up creating the instance.",
-                   AsULL(sBudget.GetWaitedInSec()), CREATE_INSTANCE_INTERNAL_ERROR_MAX_WAIT_IN_SEC);
-      return err.Push(ACW_LOCATION);
+                   AsULL(sExecutor.GetReport().nWaitedMs / 1000), CREATE_INSTANCE_INTERNAL_ERROR_MAX_WAIT_IN_SEC);
+    } else {
+      sEvent.Error(__PRETTY_FUNCTION__, "Failed to create instance with error [%s].", strResponse.c_str());
     }
-    sEvent.Debug(__PRETTY_FUNCTION__, "Internal error reported from server. Retrying after 10 seconds");
-    sBudget.Pause();
+    return err.Push(ACW_LOCATION);
   }
 
   // An answer without the new id is no success: the caller could neither use
@@ -245,21 +239,44 @@ CZeError CAliCloudComputeOperations::DeleteInstance(const std::string& strInstan
 CZeError CAliCloudComputeOperations::PowerOnInstance(const std::string& strInstanceId) {
   if (strInstanceId.empty()) return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Empty instance Id passed.");
 
-  CZeError err;
-  for (int nAttempt = 1; nAttempt <= POWER_ON_MAX_ATTEMPTS; ++nAttempt) {
-    SAliCloudRequest sRequest;
-    sRequest.AddURLParameter(Params::ACTION, Actions::START_INSTANCE);
-    sRequest.AddURLParameter(Params::INSTANCE_ID, strInstanceId);
-    std::string strResponse;
-    err = pECSConnection->ExecuteRequest(sRequest, strResponse, false);
-    if (!err.IsError()) return CZeError();
-    // A busy instance is worth another try; the code's letter case counts here.
-    if (nAttempt == POWER_ON_MAX_ATTEMPTS || !_IsServiceCode(strResponse, CONFLICT, true)) break;
-    sEvent.DebugLvl(__PRETTY_FUNCTION__, 3, "Power on VM failed. Retrying in 15 sec. Error [%s], response [%s]",
-                    err.AsString().c_str(), strResponse.c_str());
-    FXThread::Sleep(POWER_ON_CONFLICT_RETRY_MS);
-  }
-  return err.Push(ACW_LOCATION);
+  const char* pszContext = __PRETTY_FUNCTION__;
+  return _SendWhileConflict(
+      [&](std::string& strResponse) {
+        SAliCloudRequest sRequest;
+        sRequest.AddURLParameter(Params::ACTION, Actions::START_INSTANCE);
+        sRequest.AddURLParameter(Params::INSTANCE_ID, strInstanceId);
+        return pECSConnection->ExecuteRequest(sRequest, strResponse, false);
+      },
+      POWER_ON_MAX_ATTEMPTS, POWER_ON_CONFLICT_RETRY_MS,
+      [&](const CZeError& errLast, const std::string& strResponse) {
+        sEvent.DebugLvl(pszContext, 3, "Power on VM failed. Retrying in 15 sec. Error [%s], response [%s]",
+                        errLast.AsString().c_str(), strResponse.c_str());
+      })
+      .Push(ACW_LOCATION);
+}
+
+CZeError CAliCloudComputeOperations::_SendWhileConflict(
+    const std::function<CZeError(std::string&)>& fnSend, int nMaxAttempts, uint64_t nPauseMs,
+    const std::function<void(const CZeError&, const std::string&)>& fnBeforePause) {
+  // "InvalidOperation.Conflict" (in exactly that case) means the instance is
+  // busy with an earlier request: send again after the pause, at most
+  // nMaxAttempts in all. The wait's bound is the pauses those attempts allow.
+  CZeError errLast;
+  std::string strLastResponse;
+  SWaitBudget sBudget;
+  sBudget.nPauseMs = nPauseMs;
+  sBudget.nBoundInSec = static_cast<uint64_t>(nMaxAttempts - 1) * nPauseMs / 1000;
+  sBudget.fnBeforePause = [&](const CZeError&, uint64_t) { fnBeforePause(errLast, strLastResponse); };
+  const CZeError errWait = WaitUntil(sBudget, [&](bool& bDone) {
+    strLastResponse.clear();
+    errLast = fnSend(strLastResponse);
+    bDone = !errLast.IsError();
+    if (errLast.IsError() && !errLast.HasServiceCode(CONFLICT, false)) return errLast;
+    return CZeError();
+  });
+  // At the bound the last answer (the conflict) is the caller's error.
+  if (errWait.IsError() && !errWait.IsBoundReached()) return errWait;
+  return errLast;
 }
 
 CZeError CAliCloudComputeOperations::PowerOffInstance(const std::string& strInstanceId, bool bForceStop,

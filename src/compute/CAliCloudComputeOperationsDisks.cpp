@@ -6,10 +6,8 @@
 #include "AliCloudWrapper/CAliCloudComputeOperations.h"
 #include "AliCloudWrapper/CAliCloudECSConnection.h"
 #include "AliCloudWrapper/CAliCloudParser.h"
-#include "AliCloudWrapper/SAliCloudErrorResponse.h"
 #include "AliCloudWrapper/SAliCloudRequest.h"
 #include "host/FXString.h"
-#include "host/FXThread.h"
 
 namespace AliCloudWrapper {
 
@@ -18,7 +16,6 @@ namespace Actions = AliCloudActionParameterValues;
 
 namespace {
 
-const char* const CONFLICT = "InvalidOperation.Conflict";
 const char* const DISK_LIMIT_EXCEEDED = "InstanceDiskLimitExceeded";
 const char* const SYSTEM_DISK_TYPE = "system";
 
@@ -30,31 +27,32 @@ CZeError CAliCloudComputeOperations::AttachDisk(const std::string& strInstanceId
   if (strDiskId.empty()) return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Empty disk Id passed.");
   bDiskLimitReached = false;
 
-  CZeError err;
+  const char* pszContext = __PRETTY_FUNCTION__;
   std::string strResponse;
-  for (int nAttempt = 1; nAttempt <= ATTACH_DISK_MAX_ATTEMPTS; ++nAttempt) {
-    SAliCloudRequest sRequest;
-    sRequest.AddURLParameter(Params::ACTION, Actions::ATTACH_DISK);
-    sRequest.AddURLParameter(Params::INSTANCE_ID, strInstanceId);
-    sRequest.AddURLParameter(Params::DISK_ID, strDiskId);
-    sRequest.AddURLParameter(Params::DELETE_WITH_INSTANCE, bDeleteWithInstance ? "true" : "false");
-    strResponse.clear();
-    err = pECSConnection->ExecuteRequest(sRequest, strResponse, false);
-    if (!err.IsError()) return CZeError();
-    // A busy instance is worth another try; the code's letter case counts here.
-    if (nAttempt == ATTACH_DISK_MAX_ATTEMPTS || !_IsServiceCode(strResponse, CONFLICT, true)) break;
-    sEvent.DebugLvl(__PRETTY_FUNCTION__, 3,
-                    "Attach disk failed for diskId [%s], Retrying in 20 sec. Error [%s], response [%s]",
-                    strDiskId.c_str(), err.AsString().c_str(), strResponse.c_str());
-    FXThread::Sleep(ATTACH_DISK_CONFLICT_RETRY_MS);
-  }
+  CZeError err = _SendWhileConflict(
+      [&](std::string& strAttemptResponse) {
+        SAliCloudRequest sRequest;
+        sRequest.AddURLParameter(Params::ACTION, Actions::ATTACH_DISK);
+        sRequest.AddURLParameter(Params::INSTANCE_ID, strInstanceId);
+        sRequest.AddURLParameter(Params::DISK_ID, strDiskId);
+        sRequest.AddURLParameter(Params::DELETE_WITH_INSTANCE, bDeleteWithInstance ? "true" : "false");
+        CZeError errAttempt = pECSConnection->ExecuteRequest(sRequest, strAttemptResponse, false);
+        strResponse = strAttemptResponse;
+        return errAttempt;
+      },
+      ATTACH_DISK_MAX_ATTEMPTS, ATTACH_DISK_CONFLICT_RETRY_MS,
+      [&](const CZeError& errLast, const std::string& strLastResponse) {
+        sEvent.DebugLvl(pszContext, 3,
+                        "Attach disk failed for diskId [%s], Retrying in 20 sec. Error [%s], response [%s]",
+                        strDiskId.c_str(), errLast.AsString().c_str(), strLastResponse.c_str());
+      });
+  if (!err.IsError()) return CZeError();
 
   sEvent.Error(__PRETTY_FUNCTION__, "Failed to attach disk [%s] to instance [%s]. Error [%s].", strDiskId.c_str(),
                strInstanceId.c_str(), err.AsString().c_str());
-  SAliCloudErrorResponse sErrorResponse;
-  if (!pParser->ParseObject(strResponse, sErrorResponse)) {
+  if (!err.IsServiceError()) {
     sEvent.Error(__PRETTY_FUNCTION__, "Failed to parse error response [%s].", strResponse.c_str());
-  } else if (_IsServiceCode(strResponse, DISK_LIMIT_EXCEEDED, false)) {
+  } else if (err.HasServiceCode(DISK_LIMIT_EXCEEDED)) {
     sEvent.Error(__PRETTY_FUNCTION__, "The specified instance has reached the maximum disk limit.");
     bDiskLimitReached = true;
   }
