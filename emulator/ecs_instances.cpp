@@ -78,7 +78,8 @@ json::object DescribeInstances(ActionContext& ctx) {
                InSecurityGroup(ctx, i);
     });
     json::object out;
-    AddPagedList(ctx, out, instances, {"Instances", "Instance"}, kEcsPaging);  // default 10, max 100
+    // MaxResults below 10 is raised to 10 and above 100 lowered to 100, as documented.
+    AddEcsList(ctx, out, instances, {"Instances", "Instance"}, kEcsPaging, TokenRules{10, 10, 100, true});
     return out;
 }
 
@@ -125,7 +126,7 @@ json::object DescribeInstanceAttribute(ActionContext& ctx) {
 }  // namespace
 
 void RegisterEcsInstanceActions(ActionTable& table) {
-    table.Add(Product::Ecs, "DescribeInstances", DescribeInstances);
+    table.Add(Product::Ecs, "DescribeInstances", DescribeInstances, RegionScoped(Product::Ecs));
     table.Add(Product::Ecs, "DescribeInstanceAttribute", DescribeInstanceAttribute);
 }
 

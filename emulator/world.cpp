@@ -55,7 +55,7 @@ json::object DiskDefaults() {
         {"KMSKeyId", ""}, {"PerformanceLevel", ""}, {"DiskChargeType", "PostPaid"}, {"MultiAttach", "Disabled"},
         {"AutoSnapshotPolicyId", ""}, {"ProductCode", ""}, {"Type", "data"}, {"Category", "cloud_essd"},
         {"Status", "Available"}, {"Size", 40}, {"IOPS", 0}, {"IOPSRead", 0}, {"IOPSWrite", 0},
-        {"MountInstanceNum", 0}, {"Throughput", 0}, {"Encrypted", false}, {"DeleteWithInstance", false},
+        {"MountInstanceNum", 0}, {"StorageSetPartitionNumber", 0}, {"Throughput", 0}, {"ProvisionedIops", 0}, {"Encrypted", false}, {"DeleteWithInstance", false},
         {"DeleteAutoSnapshot", false}, {"Portable", true}, {"EnableAutoSnapshot", false},
         {"EnableAutomatedSnapshotPolicy", false}, {"BurstingEnabled", false}, {"CreationTime", kSeedTimeSeconds},
         {"AttachedTime", ""}, {"DetachedTime", ""}, {"ExpiredTime", "2999-09-08T16:00Z"},
