@@ -134,6 +134,42 @@ bool TkcHash::finish(void* pBuffer, size_t nSize) {
 
 TkcSHA1::TkcSHA1() : TkcHash(kAlgorithmSha1) {}
 
+CHmacSha1Key::CHmacSha1Key() = default;
+CHmacSha1Key::~CHmacSha1Key() { Clear(); }
+
+void CHmacSha1Key::Clear() {
+  EVP_MAC_CTX_free(m_pContext);
+  m_pContext = nullptr;
+}
+
+bool CHmacSha1Key::SetKey(const void* pKey, size_t nLength) {
+  Clear();
+  static const unsigned char kEmpty = 0;
+  MacCtxPtr pNew(Hmac() ? EVP_MAC_CTX_new(Hmac()) : nullptr);
+  char szDigest[] = "SHA1";
+  const OSSL_PARAM params[] = {OSSL_PARAM_construct_utf8_string("digest", szDigest, 0),
+                               OSSL_PARAM_construct_end()};
+  const unsigned char* pBytes = nLength > 0 ? static_cast<const unsigned char*>(pKey) : &kEmpty;
+  if (!pNew || (pKey == nullptr && nLength > 0) || EVP_MAC_init(pNew.get(), pBytes, nLength, params) != 1) {
+    return false;
+  }
+  m_pContext = pNew.release();
+  return true;
+}
+
+bool CHmacSha1Key::Sign(const void* pData, size_t nLength, unsigned char* pOut) {
+  if (m_pContext == nullptr) return false;
+  // A null key restarts the MAC under the key it holds: no key schedule per message.
+  size_t nWritten = 0;
+  unsigned char digest[EVP_MAX_MD_SIZE];
+  const bool bOk = EVP_MAC_init(m_pContext, nullptr, 0, nullptr) == 1 &&
+                   EVP_MAC_update(m_pContext, static_cast<const unsigned char*>(pData), nLength) == 1 &&
+                   EVP_MAC_final(m_pContext, digest, &nWritten, sizeof(digest)) == 1 &&
+                   nWritten == DIGEST_LENGTH;
+  if (bOk) std::memcpy(pOut, digest, DIGEST_LENGTH);
+  return bOk;
+}
+
 TkcSHA1::~TkcSHA1() = default;
 
 void SecureWipe(void* p, size_t n) {
