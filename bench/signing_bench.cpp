@@ -1,6 +1,7 @@
 // Cost of signing one request: a realistic 13-parameter DescribeInstances
-// request (the sort, both percent-encodings, HMAC-SHA1, Base64, the URL), and
-// the HMAC-SHA1 + Base64 step alone for scale.
+// request (the sort, both percent-encodings, HMAC-SHA1, Base64, the URL) with
+// a key made for the call and with the key a connection holds, and the
+// HMAC-SHA1 + Base64 step alone for scale.
 #include <benchmark/benchmark.h>
 
 #include <string>

@@ -1,8 +1,7 @@
-// Keyed hashing (HMAC-SHA1 over OpenSSL) and Base64, as the request signer uses them.
+// HMAC-SHA1 over OpenSSL's MAC interface and Base64, as the request signer uses them.
 #pragma once
 
 #include <cstddef>
-#include <memory>
 #include <string>
 
 #include "host/SecureMemory.h"
@@ -10,32 +9,6 @@
 struct evp_mac_ctx_st;  // OpenSSL's EVP_MAC_CTX
 
 namespace AliCloudWrapper {
-
-class TkcHash {
- public:
-  virtual ~TkcHash();
-  // Sets the HMAC key; data added afterwards is authenticated with it.
-  void setKey(const void* pKey, size_t nLength);
-  void addData(const void* pData, size_t nLength);
-  // Writes the digest (HMAC when a key was set) into pBuffer; false when nSize is too small.
-  bool finish(void* pBuffer, size_t nSize);
-  size_t DigestLength() const;
-
- protected:
-  explicit TkcHash(int nAlgorithm);
-
- private:
-  struct SImpl;
-  std::unique_ptr<SImpl> m_pImpl;
-};
-
-class TkcSHA1 : public TkcHash {
- public:
-  static constexpr size_t DIGEST_LENGTH = 20;
-  TkcSHA1();
-  // Defined in the library, so the vtable and type info live there only.
-  ~TkcSHA1() override;
-};
 
 // HMAC-SHA1 keyed once and used for many messages: a connection keys it with
 // its secret and signs every request with it, so no request pays for setting
