@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cmath>
 #include <ctime>
 
 namespace AcwEmulator {
@@ -52,6 +53,113 @@ void FailInvalidParameter(const std::string& name) {
 
 void FailNotFound(const std::string& codePrefix, const std::string& idName, int status) {
     Fail(status, codePrefix + ".NotFound", "The specified " + idName + " does not exist.");
+}
+
+int DefaultErrorStatus(std::string_view code) {
+    static const std::map<std::string, int, std::less<>> statuses = {
+        {"Throttling", 400},         {"Throttling.User", 400},         {"Throttling.Api", 400},
+        {"SignatureNonceUsed", 400}, {"SignatureDoesNotMatch", 400},   {"IncompleteSignature", 400},
+        {"ServiceUnavailable", 503}, {"InternalError", 500},           {"InvalidOperation.Conflict", 409},
+        {"OperationConflict", 409},  {"IdempotentParameterMismatch", 403}, {"Forbidden.RAM", 403},
+        {"NoPermission", 403},       {"InvalidAccessKeyId.NotFound", 404}, {"DryRunOperation", 400},
+    };
+    if (const auto it = statuses.find(code); it != statuses.end()) return it->second;
+    const auto startsWith = [&](std::string_view head) { return code.substr(0, head.size()) == head; };
+    const auto endsWith = [&](std::string_view tail) {
+        return code.size() >= tail.size() && code.substr(code.size() - tail.size()) == tail;
+    };
+    if (endsWith(".NotFound")) return 404;
+    if (startsWith("Throttling")) return 400;
+    if (startsWith("ServiceUnavailable")) return 503;
+    if (endsWith("Conflict")) return 409;
+    if (startsWith("Invalid") || startsWith("Missing")) return 400;
+    if (startsWith("Incorrect") || startsWith("Forbidden") || startsWith("QuotaExceed")) return 403;
+    return 500;
+}
+
+const char* DefaultErrorMessage(std::string_view code) {
+    static const std::map<std::string, const char*, std::less<>> messages = {
+        {"InternalError", "The request processing has failed due to some unknown error, exception or failure."},
+        {"ServiceUnavailable", "The request has failed due to a temporary failure of the server."},
+        {"Throttling", "Request was denied due to request throttling."},
+        {"Throttling.User", "Request was denied due to user flow control."},
+        {"Throttling.Api", "Request was denied due to api flow control."},
+        {"SignatureNonceUsed", "Specified signature nonce was used already."},
+        {"InvalidOperation.Conflict",
+         "Request was denied due to conflict with a previous request, please try again later."},
+        {"OperationConflict", "Request was denied due to conflict with a previous request."},
+        {"IncorrectDiskStatus.Initializing", "The current disk status does not support this operation."},
+        {"InvalidSnapshot.NotReady", "The specified snapshot creation is not completed yet."},
+        {"Forbidden.RAM", "User not authorized to operate on the specified resource, or this API doesn't support RAM."},
+    };
+    const auto it = messages.find(code);
+    return it == messages.end() ? "The request processing has failed due to some unknown error." : it->second;
+}
+
+namespace {
+
+void PrintJson(const json::value& value, std::string& out) {
+    switch (value.kind()) {
+        case json::kind::object: {
+            out += '{';
+            bool first = true;
+            for (const auto& [key, member] : value.get_object()) {
+                if (!first) out += ',';
+                first = false;
+                out += json::serialize(json::string(key));
+                out += ':';
+                PrintJson(member, out);
+            }
+            out += '}';
+            return;
+        }
+        case json::kind::array: {
+            out += '[';
+            bool first = true;
+            for (const auto& element : value.get_array()) {
+                if (!first) out += ',';
+                first = false;
+                PrintJson(element, out);
+            }
+            out += ']';
+            return;
+        }
+        case json::kind::double_: {
+            const double number = value.get_double();
+            if (!std::isfinite(number)) {
+                out += "null";
+                return;
+            }
+            char text[400];  // the longest fixed form of a double has 309 integer digits
+            const auto result = std::to_chars(text, text + sizeof text, number, std::chars_format::fixed);
+            out.append(text, result.ptr);
+            return;
+        }
+        default:
+            out += json::serialize(value);
+            return;
+    }
+}
+
+}  // namespace
+
+std::string ToJsonText(const json::value& document) {
+    std::string out;
+    PrintJson(document, out);
+    return out;
+}
+
+RegionScope RegionScoped(Product product) {
+    RegionScope scope;
+    if (product == Product::Vpc) {
+        scope.code = "Forbidden.RegionNotFound";
+        scope.message = "Specified region is not found during access authentication.";
+    } else if (product == Product::Rds) {
+        scope.status = 400;
+        scope.code = "Forbidden.RegionNotFound";
+        scope.message = "The provided RegionId does not exist in our record.";
+    }
+    return scope;
 }
 
 std::string FormatUtc(int64_t epochSeconds, TimePrecision precision) {
@@ -184,6 +292,28 @@ std::vector<std::map<std::string, std::string>> ActionContext::NumberedObjects(s
     return out;
 }
 
+const json::object& ActionContext::RequireKnownRegion(const std::optional<RegionScope>& given) const {
+    const RegionScope scope = given ? *given : RegionScoped(product);
+    const auto region = Get("RegionId");
+    if (!region || region->empty()) {
+        if (scope.missingCode == "MissingParameter" && scope.missingMessage.empty()) FailMissingParameter("RegionId");
+        Fail(scope.missingStatus, scope.missingCode, scope.missingMessage);
+    }
+    const json::object* item = world.Find("Regions", *region);
+    if (item == nullptr) Fail(scope.status, scope.code, scope.message);
+    return *item;
+}
+
+std::string ActionContext::Enum(std::string_view name, std::string_view fallback,
+                                const std::vector<std::string_view>& allowed, const std::string& code,
+                                int status) const {
+    std::string value = Get(name, fallback);
+    if (std::find(allowed.begin(), allowed.end(), value) == allowed.end()) {
+        Fail(status, code, "The specified parameter \"" + std::string(name) + "\" is not valid.");
+    }
+    return value;
+}
+
 bool ActionContext::Matches(const json::object& item, std::string_view name, std::string_view member) const {
     auto wanted = Get(name);
     if (!wanted || wanted->empty()) return true;
@@ -209,12 +339,21 @@ void AddList(json::object& out, const std::vector<json::object>& items, ListName
 
 void AddPagedList(const ActionContext& ctx, json::object& out, const std::vector<json::object>& items,
                   ListNames names, PageRules rules) {
+    std::vector<const json::object*> pointers;
+    pointers.reserve(items.size());
+    for (const auto& item : items) pointers.push_back(&item);
+    AddPagedList(ctx, out, pointers, names, rules);
+}
+
+void AddPagedList(const ActionContext& ctx, json::object& out, const std::vector<const json::object*>& items,
+                  ListNames names, PageRules rules) {
     const int64_t pageNumber = ctx.Int("PageNumber", 1, 1, 1'000'000'000);
     const int64_t pageSize = ctx.Int("PageSize", rules.defaultSize, 1, rules.maxSize);
     const auto total = static_cast<int64_t>(items.size());
     const int64_t first = std::min(total, (pageNumber - 1) * pageSize);
     const int64_t last = std::min(total, first + pageSize);
-    const std::vector<json::object> page(items.begin() + first, items.begin() + last);
+    std::vector<json::object> page;
+    for (int64_t n = first; n < last; ++n) page.push_back(*items[static_cast<size_t>(n)]);
     AddList(out, page, names);
     if (rules.style == PagingStyle::TotalCount) {
         out["TotalCount"] = total;
@@ -227,15 +366,75 @@ void AddPagedList(const ActionContext& ctx, json::object& out, const std::vector
     }
 }
 
+void AddEcsList(const ActionContext& ctx, json::object& out, const std::vector<json::object>& items, ListNames names,
+                PageRules pages, TokenRules tokens) {
+    std::vector<const json::object*> pointers;
+    pointers.reserve(items.size());
+    for (const auto& item : items) pointers.push_back(&item);
+    AddEcsList(ctx, out, pointers, names, pages, tokens);
+}
+
+void AddEcsList(const ActionContext& ctx, json::object& out, const std::vector<const json::object*>& items,
+                ListNames names, PageRules pages, TokenRules tokens) {
+    const auto token = ctx.Get("NextToken");
+    const auto maxText = ctx.Get("MaxResults");
+    if ((!token || token->empty()) && (!maxText || maxText->empty())) {
+        AddPagedList(ctx, out, items, names, pages);
+        out["NextToken"] = "";
+        return;
+    }
+    int64_t size = tokens.defaultSize;
+    if (maxText && !maxText->empty()) {
+        const auto given = ToInt(*maxText);
+        if (!given) FailInvalidParameter("MaxResults");
+        size = *given;
+        if (tokens.clamp) size = std::clamp(size, tokens.minSize, tokens.maxSize);
+        if (size < tokens.minSize || size > tokens.maxSize) FailInvalidParameter("MaxResults");
+    }
+    const auto total = static_cast<int64_t>(items.size());
+    int64_t first = 0;
+    if (token && !token->empty()) {
+        const auto offset = ToInt(*token);
+        if (!offset || *offset < 0 || *offset > total) {
+            Fail(400, "InvalidNextToken.Malformed", "The specified parameter \"NextToken\" is not valid.");
+        }
+        first = *offset;
+    }
+    const int64_t last = std::min(total, first + size);
+    std::vector<json::object> page;
+    for (int64_t n = first; n < last; ++n) page.push_back(*items[static_cast<size_t>(n)]);
+    AddList(out, page, names);
+    out["TotalCount"] = total;
+    out["NextToken"] = last < total ? std::to_string(last) : std::string();
+}
+
 void ActionTable::Add(Product product, std::string action, ActionHandler handler) {
-    m_handlers[product][std::move(action)] = std::move(handler);
+    m_handlers[product][std::move(action)] = Registered{std::move(handler), std::nullopt};
+}
+
+void ActionTable::Add(Product product, std::string action, ActionHandler handler, RegionScope scope) {
+    ActionHandler checked = [scope, inner = std::move(handler)](ActionContext& ctx) {
+        // An optional region is checked only when given (another filter scopes the list).
+        const auto region = ctx.Get("RegionId");
+        if (!scope.regionOptional || (region && !region->empty())) (void)ctx.RequireKnownRegion(scope);
+        return inner(ctx);
+    };
+    m_handlers[product][std::move(action)] = Registered{std::move(checked), std::move(scope)};
 }
 
 const ActionHandler* ActionTable::Find(Product product, std::string_view action) const {
     const auto byProduct = m_handlers.find(product);
     if (byProduct == m_handlers.end()) return nullptr;
     const auto it = byProduct->second.find(action);
-    return it == byProduct->second.end() ? nullptr : &it->second;
+    return it == byProduct->second.end() ? nullptr : &it->second.handler;
+}
+
+std::vector<ActionTable::Entry> ActionTable::Entries() const {
+    std::vector<Entry> out;
+    for (const auto& [product, actions] : m_handlers) {
+        for (const auto& [name, registered] : actions) out.push_back(Entry{product, name, registered.region});
+    }
+    return out;
 }
 
 ActionTable BuildActionTable() {
@@ -245,6 +444,7 @@ ActionTable BuildActionTable() {
     RegisterEcsStorageActions(table);
     RegisterNetworkActions(table);
     RegisterRdsActions(table);
+    RegisterEcsInventoryActions(table);
     return table;
 }
 

@@ -6,8 +6,10 @@
 #include <boost/json.hpp>
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace AcwEmulator {
 namespace json = boost::json;
@@ -68,17 +70,26 @@ bool NameMatches(const ActionContext& ctx, const json::object& item) {
 }
 
 json::object DescribeInstances(ActionContext& ctx) {
-    ctx.RequireRegion();
+    const std::string region = ctx.RequireRegion();
     const auto ids = ctx.JsonArray("InstanceIds", 100);
-    const auto instances = ctx.world.Select("Instances", [&](const json::object& i) {
+    // Selected in place and copied page by page, so listing a large inventory stays linear.
+    std::vector<const json::object*> instances;
+    const auto matches = [&](const json::object& i) {
         return ctx.Matches(i, "RegionId") && ctx.Matches(i, "ZoneId") && ctx.Matches(i, "Status") &&
                ctx.Matches(i, "InstanceType") && ctx.Matches(i, "ImageId") &&
                ctx.Matches(i, "InstanceNetworkType") && InList(ids, i, "InstanceId") && NameMatches(ctx, i) &&
                MatchesNested(ctx, i, "VpcId", "VpcAttributes") && MatchesNested(ctx, i, "VSwitchId", "VpcAttributes") &&
                InSecurityGroup(ctx, i);
-    });
+    };
+    for (const json::object& instance : ctx.world.Items("Instances")) {
+        // The region first, compared in place: most instances of a large world fail here.
+        const auto* instanceRegion = instance.if_contains("RegionId");
+        if (instanceRegion == nullptr || !instanceRegion->is_string() || instanceRegion->as_string() != region) continue;
+        if (matches(instance)) instances.push_back(&instance);
+    }
     json::object out;
-    AddPagedList(ctx, out, instances, {"Instances", "Instance"}, kEcsPaging);  // default 10, max 100
+    // MaxResults below 10 is raised to 10 and above 100 lowered to 100, as documented.
+    AddEcsList(ctx, out, instances, {"Instances", "Instance"}, kEcsPaging, TokenRules{10, 10, 100, true});
     return out;
 }
 
@@ -93,6 +104,24 @@ json::object AttributeLocks(const json::object& instance) {
         }
     }
     return json::object{{"LockReason", std::move(reasons)}};
+}
+
+// The elastic IP of DescribeInstanceAttribute: no "RegionId", and "Bandwidth" always present as
+// a number (0 when none is bound), unlike the listing's shape and the network service's text.
+json::object AttributeEip(const json::object& instance) {
+    json::object eip;
+    if (const json::object* stored = Member(instance, "EipAddress")) eip = *stored;
+    eip.erase("RegionId");
+    int64_t bandwidth = 0;
+    if (const auto* value = eip.if_contains("Bandwidth")) {
+        if (value->is_int64()) bandwidth = value->as_int64();
+        if (value->is_string()) bandwidth = std::atoll(value->as_string().c_str());
+    }
+    eip["Bandwidth"] = bandwidth;
+    for (const char* member : {"AllocationId", "IpAddress", "InternetChargeType"}) {
+        if (!eip.contains(member)) eip[member] = "";
+    }
+    return eip;
 }
 
 // The flat document of DescribeInstanceAttribute: a subset of the listing's members, with
@@ -119,13 +148,14 @@ json::object DescribeInstanceAttribute(ActionContext& ctx) {
     out["EnableNetworkEncryption"] = false;
     out["DedicatedHostAttribute"] = json::object{{"DedicatedHostId", ""}, {"DedicatedHostName", ""}};
     out["OperationLocks"] = AttributeLocks(instance);
+    out["EipAddress"] = AttributeEip(instance);
     return out;
 }
 
 }  // namespace
 
 void RegisterEcsInstanceActions(ActionTable& table) {
-    table.Add(Product::Ecs, "DescribeInstances", DescribeInstances);
+    table.Add(Product::Ecs, "DescribeInstances", DescribeInstances, RegionScoped(Product::Ecs));
     table.Add(Product::Ecs, "DescribeInstanceAttribute", DescribeInstanceAttribute);
 }
 

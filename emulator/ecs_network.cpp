@@ -30,13 +30,13 @@ json::object DescribeSecurityGroups(ActionContext& ctx) {
     });
     json::object out;
     out["RegionId"] = region;
-    AddPagedList(ctx, out, groups, {"SecurityGroups", "SecurityGroup"}, kSecurityGroupPaging);
+    AddEcsList(ctx, out, groups, {"SecurityGroups", "SecurityGroup"}, kSecurityGroupPaging,
+               TokenRules{10, 1, 100, false});
     return out;
 }
 
 json::object CreateSecurityGroup(ActionContext& ctx) {
     const std::string region = ctx.RequireRegion();
-    if (ctx.world.Find("Regions", region) == nullptr) FailNotFound("InvalidRegionId", "RegionId");
     if (const json::object* earlier = Network::FindByClientToken(ctx, "SecurityGroups")) {
         return json::object{{"SecurityGroupId", Str(*earlier, "SecurityGroupId")}};
     }
@@ -93,8 +93,8 @@ json::object AllocatePublicIpAddress(ActionContext& ctx) {
 }  // namespace
 
 void RegisterEcsNetworkActions(ActionTable& table) {
-    table.Add(Product::Ecs, "DescribeSecurityGroups", DescribeSecurityGroups);
-    table.Add(Product::Ecs, "CreateSecurityGroup", CreateSecurityGroup);
+    table.Add(Product::Ecs, "DescribeSecurityGroups", DescribeSecurityGroups, RegionScoped(Product::Ecs));
+    table.Add(Product::Ecs, "CreateSecurityGroup", CreateSecurityGroup, RegionScoped(Product::Ecs));
     table.Add(Product::Ecs, "AllocatePublicIpAddress", AllocatePublicIpAddress);
 }
 

@@ -67,12 +67,6 @@ int64_t RegionKnob(World& world, const std::string& regionId, std::string_view n
     return region == nullptr ? fallback : IntMember(*region, name, fallback);
 }
 
-json::object& RequireRegionItem(ActionContext& ctx, const std::string& regionId) {
-    json::object* region = ctx.world.Find("Regions", regionId);
-    if (region == nullptr) FailNotFound("InvalidRegionId", "RegionId");
-    return *region;
-}
-
 void RequireZone(const json::object& region, const std::string& zoneId) {
     if (const json::value* zones = region.if_contains("Zones"); zones != nullptr && zones->is_array()) {
         for (const json::value& zone : zones->as_array()) {
@@ -183,13 +177,13 @@ json::object DescribeDisks(ActionContext& ctx) {
         if (json::object* disk = ctx.world.Find("Disks", Str(seen, "DiskId"))) ObserveDisk(ctx, *disk);
     }
     json::object out;
-    AddPagedList(ctx, out, disks, {"Disks", "Disk"}, kEcsPaging);
+    AddEcsList(ctx, out, disks, {"Disks", "Disk"}, kEcsPaging, TokenRules{10, 10, 500, false});
     return out;
 }
 
 json::object CreateDisk(ActionContext& ctx) {
     const std::string regionId = ctx.RequireRegion();
-    const json::object& region = RequireRegionItem(ctx, regionId);
+    const json::object& region = ctx.RequireKnownRegion();
     const std::string zoneId = ctx.Required("ZoneId");
     RequireZone(region, zoneId);
 
@@ -334,7 +328,7 @@ json::object DescribeSnapshots(ActionContext& ctx) {
         return keep(snapshot) && (status == "all" || Str(snapshot, "Status") == status);
     });
     json::object out;
-    AddPagedList(ctx, out, snapshots, {"Snapshots", "Snapshot"}, kEcsPaging);
+    AddEcsList(ctx, out, snapshots, {"Snapshots", "Snapshot"}, kEcsPaging, TokenRules{10, 1, 100, false});
     return out;
 }
 
@@ -398,11 +392,19 @@ json::object DeleteSnapshot(ActionContext& ctx) {
 }  // namespace
 
 void RegisterEcsStorageActions(ActionTable& table) {
-    table.Add(Product::Ecs, "DescribeDisks", DescribeDisks);
-    table.Add(Product::Ecs, "CreateDisk", CreateDisk);
+    // DescribeDisks documents its own answers to a missing ("MissingParamter", sic) or unknown
+    // region; the other actions use the compute service's.
+    RegionScope disks;
+    disks.status = 400;
+    disks.code = "InvalidRegion.NotFound";
+    disks.message = "The specified region does not exist.";
+    disks.missingCode = "MissingParamter.RegionId";
+    disks.missingMessage = "The regionId should not be null.";
+    table.Add(Product::Ecs, "DescribeDisks", DescribeDisks, disks);
+    table.Add(Product::Ecs, "CreateDisk", CreateDisk, RegionScoped(Product::Ecs));
     table.Add(Product::Ecs, "DeleteDisk", DeleteDisk);
     table.Add(Product::Ecs, "DetachDisk", DetachDisk);
-    table.Add(Product::Ecs, "DescribeSnapshots", DescribeSnapshots);
+    table.Add(Product::Ecs, "DescribeSnapshots", DescribeSnapshots, RegionScoped(Product::Ecs));
     table.Add(Product::Ecs, "CreateSnapshot", CreateSnapshot);
     table.Add(Product::Ecs, "DeleteSnapshot", DeleteSnapshot);
 }

@@ -60,23 +60,6 @@ std::optional<Product> ProductOfHost(const std::string& host) {
     return std::nullopt;
 }
 
-const char* DefaultMessage(const std::string& code) {
-    static const std::map<std::string, const char*, std::less<>> messages = {
-        {"InternalError", "The request processing has failed due to some unknown error, exception or failure."},
-        {"ServiceUnavailable", "The request has failed due to a temporary failure of the server."},
-        {"Throttling", "Request was denied due to request throttling."},
-        {"Throttling.User", "Request was denied due to user flow control."},
-        {"Throttling.Api", "Request was denied due to api flow control."},
-        {"InvalidOperation.Conflict",
-         "Request was denied due to conflict with a previous request, please try again later."},
-        {"IncorrectDiskStatus.Initializing", "The current disk status does not support this operation."},
-        {"InvalidSnapshot.NotReady", "The specified snapshot creation is not completed yet."},
-        {"Forbidden.RAM", "User not authorized to operate on the specified resource, or this API doesn't support RAM."},
-    };
-    const auto it = messages.find(code);
-    return it == messages.end() ? "The request processing has failed due to some unknown error." : it->second;
-}
-
 json::object ErrorDocument(const std::string& requestId, const std::string& host, const std::string& product,
                            const std::string& code, const std::string& message) {
     return json::object{
@@ -209,7 +192,7 @@ Reply Exchange::Run() {
     } catch (const ApiError& e) {
         return Finish(Error(e.status, e.code, e.what()));
     } catch (const std::exception& e) {
-        return Finish(Error(500, "InternalError", DefaultMessage("InternalError")));
+        return Finish(Error(500, "InternalError", DefaultErrorMessage("InternalError")));
     }
 }
 
@@ -229,8 +212,8 @@ Reply Exchange::ApplyFault(const Fault& fault, const ActionHandler& handler) {
     switch (fault.kind) {
         case FaultKind::ErrorResponse: {
             const std::string code = fault.code.empty() ? "InternalError" : fault.code;
-            return Error(fault.status ? fault.status : 500, code,
-                         fault.message.empty() ? DefaultMessage(code) : fault.message);
+            return Error(fault.status ? fault.status : DefaultErrorStatus(code), code,
+                         fault.message.empty() ? DefaultErrorMessage(code) : fault.message);
         }
         case FaultKind::EmptyErrorBody:
             reply.status = fault.status ? fault.status : 500;
@@ -281,7 +264,7 @@ Reply Exchange::Success(json::object body) {
         if (key != "RequestId") doc[key] = std::move(value);
     }
     Reply reply;
-    reply.body = json::serialize(doc);
+    reply.body = ToJsonText(doc);
     reply.requestId = m_requestId;
     return reply;
 }
@@ -289,7 +272,7 @@ Reply Exchange::Success(json::object body) {
 Reply Exchange::Error(int status, const std::string& code, const std::string& message) {
     Reply reply;
     reply.status = status;
-    reply.body = json::serialize(ErrorDocument(m_requestId, m_entry.host, ProductLabel(), code, message));
+    reply.body = ToJsonText(ErrorDocument(m_requestId, m_entry.host, ProductLabel(), code, message));
     reply.requestId = m_requestId;
     m_entry.code = code;
     return reply;

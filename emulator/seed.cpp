@@ -94,6 +94,7 @@ void World::SeedDefault() {
                                     {"ZoneId", zone}, {"VpcId", "vpc-acwdemo0000000001"},
                                     {"VSwitchId", "vsw-acwdemo0000000001"},
                                     {"ConnectionString", "rm-acwdemo0000000001.mysql.rds.aliyuncs.com"}});
+    SeedInventory();
 }
 
 }  // namespace AcwEmulator

@@ -116,12 +116,6 @@ json::object DescribeEipAddresses(ActionContext& ctx) {
     return out;
 }
 
-json::object& RequireRegionItem(ActionContext& ctx, const std::string& region) {
-    json::object* item = ctx.world.Find("Regions", region);
-    if (item == nullptr) Fail(404, "Forbidden.RegionNotFound", "Specified region is not found during access authentication.");
-    return *item;
-}
-
 std::string OneOf(const ActionContext& ctx, std::string_view name, std::string_view fallback,
                   std::initializer_list<std::string_view> allowed) {
     std::string value = ctx.Get(name, fallback);
@@ -136,7 +130,6 @@ json::object AllocateAnswer(const json::object& eip) {
 
 json::object AllocateEipAddress(ActionContext& ctx) {
     const std::string region = ctx.RequireRegion();
-    (void)RequireRegionItem(ctx, region);
     if (const json::object* earlier = Network::FindByClientToken(ctx, "EipAddresses")) return AllocateAnswer(*earlier);
 
     // Bandwidth travels as text and is stored as text, as DescribeEipAddresses returns it.
@@ -258,12 +251,15 @@ json::object ReleaseEipAddress(ActionContext& ctx) {
 }  // namespace
 
 void RegisterNetworkActions(ActionTable& table) {
-    table.Add(Product::Vpc, "DescribeVpcs", DescribeVpcs);
-    table.Add(Product::Vpc, "DescribeVSwitches", DescribeVSwitches);
-    table.Add(Product::Vpc, "DescribeEipAddresses", DescribeEipAddresses);
-    table.Add(Product::Vpc, "AllocateEipAddress", AllocateEipAddress);
-    table.Add(Product::Vpc, "AssociateEipAddress", AssociateEipAddress);
-    table.Add(Product::Vpc, "ReleaseEipAddress", ReleaseEipAddress);
+    const RegionScope scoped = RegionScoped(Product::Vpc);
+    RegionScope optional = scoped;  // these actions work without RegionId, but refuse an unknown one
+    optional.regionOptional = true;
+    table.Add(Product::Vpc, "DescribeVpcs", DescribeVpcs, scoped);
+    table.Add(Product::Vpc, "DescribeVSwitches", DescribeVSwitches, optional);
+    table.Add(Product::Vpc, "DescribeEipAddresses", DescribeEipAddresses, scoped);
+    table.Add(Product::Vpc, "AllocateEipAddress", AllocateEipAddress, scoped);
+    table.Add(Product::Vpc, "AssociateEipAddress", AssociateEipAddress, optional);
+    table.Add(Product::Vpc, "ReleaseEipAddress", ReleaseEipAddress, optional);
     RegisterEcsNetworkActions(table);
 }
 

@@ -10,6 +10,9 @@
 namespace AcwEmulator {
 namespace json = boost::json;
 
+// The instance type catalogue's defaults live with its actions (ecs_inventory.cpp).
+json::object InstanceTypeDefaults();
+
 namespace {
 
 // Creation times of the demo world: fixed, so answers do not depend on when the emulator ran.
@@ -55,7 +58,7 @@ json::object DiskDefaults() {
         {"KMSKeyId", ""}, {"PerformanceLevel", ""}, {"DiskChargeType", "PostPaid"}, {"MultiAttach", "Disabled"},
         {"AutoSnapshotPolicyId", ""}, {"ProductCode", ""}, {"Type", "data"}, {"Category", "cloud_essd"},
         {"Status", "Available"}, {"Size", 40}, {"IOPS", 0}, {"IOPSRead", 0}, {"IOPSWrite", 0},
-        {"MountInstanceNum", 0}, {"Throughput", 0}, {"Encrypted", false}, {"DeleteWithInstance", false},
+        {"MountInstanceNum", 0}, {"StorageSetPartitionNumber", 0}, {"Throughput", 0}, {"ProvisionedIops", 0}, {"Encrypted", false}, {"DeleteWithInstance", false},
         {"DeleteAutoSnapshot", false}, {"Portable", true}, {"EnableAutoSnapshot", false},
         {"EnableAutomatedSnapshotPolicy", false}, {"BurstingEnabled", false}, {"CreationTime", kSeedTimeSeconds},
         {"AttachedTime", ""}, {"DetachedTime", ""}, {"ExpiredTime", "2999-09-08T16:00Z"},
@@ -195,6 +198,7 @@ const std::vector<CollectionInfo>& World::Collections() {
         {"VSwitches", "VSwitchId", "vsw", VSwitchDefaults},
         {"EipAddresses", "AllocationId", "eip", EipDefaults},
         {"DBInstances", "DBInstanceId", "rm", DbInstanceDefaults},
+        {"InstanceTypes", "InstanceTypeId", "", InstanceTypeDefaults},
     };
     return collections;
 }

@@ -50,6 +50,30 @@ TEST_F(EmulatorFaultTest, ErrorResponseHitsTheNextNMatchingRequestsOnly) {
     EXPECT_EQ(journal[3].fault, "");
 }
 
+// An injected error without a status arrives with the status the service gives that code,
+// so retry tests see throttling as 400 and a busy service as 503, not everything as 500.
+TEST_F(EmulatorFaultTest, InjectedErrorsDefaultToTheServiceStatusOfTheirCode) {
+    const std::pair<const char*, int> cases[] = {
+        {"Throttling", 400},         {"Throttling.User", 400},           {"Throttling.Api", 400},
+        {"SignatureNonceUsed", 400}, {"ServiceUnavailable", 503},         {"InternalError", 500},
+        {"", 500},                   {"InvalidOperation.Conflict", 409},  {"OperationConflict", 409},
+        {"InvalidDiskId.NotFound", 404}, {"IncorrectDiskStatus", 403},    {"InvalidParameter", 400},
+    };
+    for (const auto& [code, status] : cases) {
+        Fault fault{FaultKind::ErrorResponse, "DescribeRegions", 1};
+        fault.code = code;
+        emu.InjectFault(fault);
+        const Response r = Ecs();
+        EXPECT_EQ(r.status, status) << code;
+        EXPECT_EQ(r.Code(), *code ? code : "InternalError");
+    }
+    Fault explicitStatus{FaultKind::ErrorResponse, "DescribeRegions", 1};
+    explicitStatus.code = "Throttling";
+    explicitStatus.status = 403;  // some compute pages list 403: an explicit status wins
+    emu.InjectFault(explicitStatus);
+    EXPECT_EQ(Ecs().status, 403);
+}
+
 TEST_F(EmulatorFaultTest, BodiesThatAreEmptyOrNotJson) {
     emu.InjectFault({FaultKind::EmptyErrorBody, "", 1});
     Fault notJson{FaultKind::NotJson, "", 1};

@@ -27,7 +27,21 @@
 //       return out;
 //   }
 //   ...
-//   table.Add(Product::Ecs, "DescribeDisks", DescribeDisks);
+//   table.Add(Product::Ecs, "DescribeDisks", DescribeDisks, RegionScoped(Product::Ecs));
+//
+// Region-scoped actions: registered with RegionScoped(...), the table checks "RegionId" before
+// the handler runs. A missing one is refused with MissingParameter (400) and one the world does
+// not know with the product's own answer (ECS 404 "InvalidRegionId.NotFound", VPC 404
+// "Forbidden.RegionNotFound", RDS 400 "Forbidden.RegionNotFound"), so a mistyped region never
+// looks like an empty one. An action whose documentation gives other texts passes its own
+// RegionScope. The handler reads the region item with ctx.RequireKnownRegion().
+//
+// Answers: put numbers in the document as they are typed (int64 for integers, double for the
+// service's float members); the gateway prints doubles in plain decimal (0.5, 16, 0.98), never
+// in exponent form, through ToJsonText.
+//
+// Every action has a fixture in tests/data/fidelity/ that the fidelity test compares its answer
+// with (see the README there).
 #pragma once
 
 #include <acw_emulator/World.h>
@@ -70,6 +84,34 @@ struct ApiError : std::runtime_error {
 // "<Kind>.NotFound" with status 404, e.g. FailNotFound("InvalidInstanceId", "InstanceId").
 [[noreturn]] void FailNotFound(const std::string& codePrefix, const std::string& idName, int status = 404);
 
+// The HTTP status the service answers an error code with, for an injected error that names no
+// status: "Throttling", "Throttling.User", "Throttling.Api", "SignatureNonceUsed" 400,
+// "ServiceUnavailable" 503, conflicts 409, "InternalError" 500, and by the code's form for
+// others ("*.NotFound" 404, "Invalid*"/"Missing*" 400, "Incorrect*"/"Forbidden*"/"QuotaExceed*"
+// 403); 500 for a code the table cannot place.
+[[nodiscard]] int DefaultErrorStatus(std::string_view code);
+// The service's message for a well-known code; a generic text for others.
+[[nodiscard]] const char* DefaultErrorMessage(std::string_view code);
+
+// A JSON document as the service prints it: compact, and doubles in plain decimal (the shortest
+// text that reads back as the same number: 0.5, 16, 0.98, 0) instead of Boost's exponent form
+// ("1.6E1"). Non-finite doubles, which JSON cannot carry, print as null.
+[[nodiscard]] std::string ToJsonText(const boost::json::value& document);
+
+// How a region-scoped action refuses a missing or unknown "RegionId".
+struct RegionScope {
+    int status = 404;                                  // unknown region
+    std::string code = "InvalidRegionId.NotFound";
+    std::string message = "The specified RegionId does not exist.";
+    int missingStatus = 400;                           // RegionId absent or empty
+    std::string missingCode = "MissingParameter";      // with the standard MissingParameter text
+    std::string missingMessage;                        // empty: the standard text
+    bool regionOptional = false;  // true: RegionId may be left out (another filter scopes the list)
+};
+// The product's answer to an unknown region (ECS 404 "InvalidRegionId.NotFound", VPC 404
+// "Forbidden.RegionNotFound", RDS 400 "Forbidden.RegionNotFound").
+[[nodiscard]] RegionScope RegionScoped(Product product);
+
 // Parameters in the order received, decoded.
 using Params = std::vector<std::pair<std::string, std::string>>;
 
@@ -96,6 +138,15 @@ public:
     [[nodiscard]] std::string Required(std::string_view name) const;
     // "RegionId", required; "MissingParameter.RegionId"-style errors are the action's choice.
     std::string RequireRegion() const { return Required("RegionId"); }
+    // The region item named by "RegionId", refused as `scope` says when missing or unknown (the
+    // product's default scope when none is given). The check a RegionScoped registration runs.
+    const boost::json::object& RequireKnownRegion(const std::optional<RegionScope>& scope = std::nullopt) const;
+    // One of `allowed` (exact spelling), `fallback` when absent or empty; otherwise refused with
+    // `code`, `status` and the message 'The specified parameter "<name>" is not valid.'. The
+    // Describe* filters over enumerations ("Status", "DiskType", "Category").
+    [[nodiscard]] std::string Enum(std::string_view name, std::string_view fallback,
+                                   const std::vector<std::string_view>& allowed, const std::string& code,
+                                   int status = 400) const;
     // An integer in [min, max]; `fallback` when absent or empty; InvalidParameter otherwise.
     [[nodiscard]] int64_t Int(std::string_view name, int64_t fallback, int64_t min, int64_t max) const;
     // "true"/"false" in any letter case; `fallback` when absent or empty; InvalidParameter else.
@@ -145,18 +196,52 @@ struct ListNames {
 // an empty list with the real totals.
 void AddPagedList(const ActionContext& ctx, boost::json::object& out, const std::vector<boost::json::object>& items,
                   ListNames names, PageRules rules);
+// The same over items selected in place (no copy of the whole selection): for large collections.
+void AddPagedList(const ActionContext& ctx, boost::json::object& out, const std::vector<const boost::json::object*>& items,
+                  ListNames names, PageRules rules);
 // The list without paging: out[wrapper][item] = [...].
 void AddList(boost::json::object& out, const std::vector<boost::json::object>& items, ListNames names);
+
+// Token paging ("NextToken" / "MaxResults"), which the compute lists offer beside page numbers.
+struct TokenRules {
+    int64_t defaultSize = 10;
+    int64_t minSize = 1;
+    int64_t maxSize = 100;
+    bool clamp = false;  // true: sizes outside [min, max] are moved into it; false: InvalidParameter
+};
+// A compute list: with "NextToken" or "MaxResults" in the request, the page of `items` starting
+// at the token (the emulator's tokens are offsets; an unknown one is 400
+// "InvalidNextToken.Malformed"), with "NextToken" naming the next page ("" on the last) and
+// "TotalCount"; otherwise AddPagedList by number, with "NextToken": "".
+void AddEcsList(const ActionContext& ctx, boost::json::object& out, const std::vector<boost::json::object>& items,
+                ListNames names, PageRules pages, TokenRules tokens);
+// The same over items selected in place (no copy of the whole selection).
+void AddEcsList(const ActionContext& ctx, boost::json::object& out, const std::vector<const boost::json::object*>& items,
+                ListNames names, PageRules pages, TokenRules tokens);
 
 using ActionHandler = std::function<boost::json::object(ActionContext&)>;
 
 class ActionTable {
 public:
     void Add(Product product, std::string action, ActionHandler handler);
+    // A region-scoped action: "RegionId" is checked as `scope` says before `handler` runs.
+    void Add(Product product, std::string action, ActionHandler handler, RegionScope scope);
     [[nodiscard]] const ActionHandler* Find(Product product, std::string_view action) const;
 
+    struct Entry {
+        Product product;
+        std::string action;
+        std::optional<RegionScope> region;  // set for region-scoped actions
+    };
+    // Every registered action, by product and name.
+    [[nodiscard]] std::vector<Entry> Entries() const;
+
 private:
-    std::map<Product, std::map<std::string, ActionHandler, std::less<>>> m_handlers;
+    struct Registered {
+        ActionHandler handler;
+        std::optional<RegionScope> region;
+    };
+    std::map<Product, std::map<std::string, Registered, std::less<>>> m_handlers;
 };
 
 // The table of every built-in action.
@@ -167,5 +252,7 @@ void RegisterEcsInstanceActions(ActionTable& table);
 void RegisterEcsStorageActions(ActionTable& table);
 void RegisterNetworkActions(ActionTable& table);
 void RegisterRdsActions(ActionTable& table);
+// ecs_inventory.cpp: zones, instance type families and types, available resources, images.
+void RegisterEcsInventoryActions(ActionTable& table);
 
 }  // namespace AcwEmulator

@@ -77,7 +77,7 @@ struct Fault {
     std::string action;  // empty: any action
     int count = 1;
     std::string product;  // empty: any product
-    int status = 0;       // 0: the kind's default (ErrorResponse: 500)
+    int status = 0;       // 0: the kind's default (ErrorResponse: the code's, see DefaultErrorStatus)
     std::string code;     // ErrorResponse only; default "InternalError"
     std::string message;  // ErrorResponse only; default: the service's text for known codes
     int delayMs = 0;      // Delay only
