@@ -6,8 +6,12 @@
 #include <boost/json.hpp>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 #include <string_view>
 #include <vector>
 
@@ -69,17 +73,86 @@ bool NameMatches(const ActionContext& ctx, const json::object& item) {
     return GlobMatches(*wanted, Str(item, "InstanceName"));
 }
 
+// An address filter (JSON-array text): true when absent, else one of the instance's addresses
+// in item[objectName][arrayName] is listed.
+bool HasListedAddress(const std::optional<std::vector<std::string>>& wanted, const json::object& item,
+                      std::string_view objectName, std::string_view arrayName) {
+    if (!wanted) return true;
+    const json::object* object = Member(item, objectName);
+    const auto* list = object != nullptr ? object->if_contains(arrayName) : nullptr;
+    if (list == nullptr || !list->is_array()) return false;
+    return std::any_of(list->as_array().begin(), list->as_array().end(), [&](const json::value& v) {
+        return v.is_string() && std::find(wanted->begin(), wanted->end(), std::string(v.as_string())) != wanted->end();
+    });
+}
+
+bool HasListedEip(const std::optional<std::vector<std::string>>& wanted, const json::object& item) {
+    if (!wanted) return true;
+    const json::object* eip = Member(item, "EipAddress");
+    return eip != nullptr && std::find(wanted->begin(), wanted->end(), Str(*eip, "IpAddress")) != wanted->end();
+}
+
+// A VPC instance always lists its primary network interface. Instances stored without one get it
+// made up from their private address, with an id and MAC address derived from the instance id
+// so they stay the same between answers.
+void AddPrimaryInterface(json::object& instance) {
+    if (Str(instance, "InstanceNetworkType") != "vpc") return;
+    json::object* interfaces = instance.if_contains("NetworkInterfaces") != nullptr &&
+                                       instance.at("NetworkInterfaces").is_object()
+                                   ? &instance.at("NetworkInterfaces").as_object()
+                                   : nullptr;
+    if (interfaces != nullptr) {
+        const auto* list = interfaces->if_contains("NetworkInterface");
+        if (list != nullptr && list->is_array() && !list->as_array().empty()) return;
+    }
+    std::string address;
+    if (const json::object* vpc = Member(instance, "VpcAttributes")) {
+        if (const json::object* addresses = Member(*vpc, "PrivateIpAddress")) {
+            const auto* list = addresses->if_contains("IpAddress");
+            if (list != nullptr && list->is_array() && !list->as_array().empty() && list->as_array()[0].is_string()) {
+                address = std::string(list->as_array()[0].as_string());
+            }
+        }
+    }
+    const std::string id = Str(instance, "InstanceId");
+    const size_t hash = std::hash<std::string>{}(id);
+    char mac[24];
+    std::snprintf(mac, sizeof mac, "00:16:3e:%02x:%02x:%02x", static_cast<unsigned>((hash >> 16) & 0xff),
+                  static_cast<unsigned>((hash >> 8) & 0xff), static_cast<unsigned>(hash & 0xff));
+    const std::string suffix = id.size() > 2 && id[1] == '-' ? id.substr(2) : id;
+    json::object primary{
+        {"NetworkInterfaceId", "eni-" + suffix},
+        {"MacAddress", mac},
+        {"PrimaryIpAddress", address},
+        {"Type", "Primary"},
+        {"PrivateIpSets",
+         json::object{{"PrivateIpSet", json::array{json::object{{"PrivateIpAddress", address}, {"Primary", true}}}}}}};
+    instance["NetworkInterfaces"] = json::object{{"NetworkInterface", json::array{std::move(primary)}}};
+}
+
 json::object DescribeInstances(ActionContext& ctx) {
     const std::string region = ctx.RequireRegion();
     const auto ids = ctx.JsonArray("InstanceIds", 100);
+    const auto privateIps = ctx.JsonArray("PrivateIpAddresses", 100);
+    const auto publicIps = ctx.JsonArray("PublicIpAddresses", 100);
+    const auto eips = ctx.JsonArray("EipAddresses", 100);
+    // Filters over enumerations refuse values the service does not have, as it does.
+    (void)ctx.Enum("Status", "", {"", "Pending", "Running", "Starting", "Stopping", "Stopped"}, "InvalidStatus.NotFound",
+                   404);
+    (void)ctx.Enum("InstanceNetworkType", "", {"", "vpc", "classic"}, "InvalidNetworkType.NotFound", 404);
+    (void)ctx.Enum("InstanceChargeType", "", {"", "PrePaid", "PostPaid"}, "InvalidInstanceChargeType.NotFound", 404);
     // Selected in place and copied page by page, so listing a large inventory stays linear.
     std::vector<const json::object*> instances;
     const auto matches = [&](const json::object& i) {
         return ctx.Matches(i, "RegionId") && ctx.Matches(i, "ZoneId") && ctx.Matches(i, "Status") &&
-               ctx.Matches(i, "InstanceType") && ctx.Matches(i, "ImageId") &&
+               ctx.Matches(i, "InstanceType") && ctx.Matches(i, "ImageId") && ctx.Matches(i, "InstanceChargeType") &&
                ctx.Matches(i, "InstanceNetworkType") && InList(ids, i, "InstanceId") && NameMatches(ctx, i) &&
                MatchesNested(ctx, i, "VpcId", "VpcAttributes") && MatchesNested(ctx, i, "VSwitchId", "VpcAttributes") &&
-               InSecurityGroup(ctx, i);
+               InSecurityGroup(ctx, i) && HasListedEip(eips, i) &&
+               HasListedAddress(publicIps, i, "PublicIpAddress", "IpAddress") &&
+               (HasListedAddress(privateIps, i, "InnerIpAddress", "IpAddress") ||
+                (Member(i, "VpcAttributes") != nullptr &&
+                 HasListedAddress(privateIps, *Member(i, "VpcAttributes"), "PrivateIpAddress", "IpAddress")));
     };
     for (const json::object& instance : ctx.world.Items("Instances")) {
         // The region first, compared in place: most instances of a large world fail here.
@@ -90,6 +163,10 @@ json::object DescribeInstances(ActionContext& ctx) {
     json::object out;
     // MaxResults below 10 is raised to 10 and above 100 lowered to 100, as documented.
     AddEcsList(ctx, out, instances, {"Instances", "Instance"}, kEcsPaging, TokenRules{10, 10, 100, true});
+    // Only the page's copies get their interface, never the stored instances.
+    for (json::value& item : out.at("Instances").as_object().at("Instance").as_array()) {
+        AddPrimaryInterface(item.as_object());
+    }
     return out;
 }
 
@@ -135,12 +212,16 @@ json::object DescribeInstanceAttribute(ActionContext& ctx) {
     static const char* const kCopied[] = {
         "InstanceId", "InstanceName", "Description", "HostName", "ImageId", "InstanceType", "RegionId", "ZoneId",
         "Status", "InstanceNetworkType", "InstanceChargeType", "InternetChargeType", "CreationTime", "ExpiredTime",
-        "StoppedMode", "SerialNumber", "ClusterId", "VlanId", "Cpu", "Memory",
+        "StoppedMode", "SerialNumber", "ClusterId", "VlanId", "CreditSpecification", "Cpu", "Memory",
         "InternetMaxBandwidthIn", "InternetMaxBandwidthOut", "VpcAttributes", "SecurityGroupIds",
         "PublicIpAddress", "InnerIpAddress", "EipAddress"};
     json::object out;
     for (const char* name : kCopied) {
         if (const auto* value = instance.if_contains(name)) out[name] = *value;
+    }
+    // The attribute document's EIP has no "IsSupportUnassociate" (only the listing has it).
+    if (auto* eip = out.if_contains("EipAddress"); eip != nullptr && eip->is_object()) {
+        eip->as_object().erase("IsSupportUnassociate");
     }
     const auto* io = instance.if_contains("IoOptimized");
     out["IoOptimized"] = (io != nullptr && io->is_bool() && io->as_bool()) ? "optimized" : "none";

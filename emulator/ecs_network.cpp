@@ -40,11 +40,11 @@ json::object CreateSecurityGroup(ActionContext& ctx) {
     if (const json::object* earlier = Network::FindByClientToken(ctx, "SecurityGroups")) {
         return json::object{{"SecurityGroupId", Str(*earlier, "SecurityGroupId")}};
     }
+    // Accounts today have only VPC instances, so a group outside a VPC is refused as they are.
     const std::string vpcId = ctx.Get("VpcId", "");
-    if (!vpcId.empty()) {
-        const json::object* vpc = ctx.world.Find("Vpcs", vpcId);
-        if (vpc == nullptr || Str(*vpc, "RegionId") != region) FailNotFound("InvalidVpcId", "VpcId");
-    }
+    if (vpcId.empty()) Fail(403, "InvalidVpcId.NotFound", "vpc id must not empty when only support vpc vm.");
+    const json::object* vpc = ctx.world.Find("Vpcs", vpcId);
+    if (vpc == nullptr || Str(*vpc, "RegionId") != region) FailNotFound("InvalidVpcId", "VpcId");
     const std::string type = ctx.Get("SecurityGroupType", "normal");
     if (type != "normal" && type != "enterprise") FailInvalidParameter("SecurityGroupType");
 

@@ -16,6 +16,8 @@ bool WantsChinese(const ActionContext& ctx) {
 }
 
 json::object DescribeRegions(ActionContext& ctx) {
+    (void)ctx.Enum("AcceptLanguage", "zh-CN", {"zh-CN", "zh_TW", "zh-TW", "en-US", "ja", "fr", "de", "ko"},
+                   "InvalidAcceptLanguage.NotFound", 404);
     const bool chinese = WantsChinese(ctx);
     json::array regions;
     for (const auto& region : ctx.world.Items("Regions")) {

@@ -28,6 +28,7 @@
 #include <boost/json/value.hpp>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <optional>
 #include <set>
@@ -164,12 +165,43 @@ std::optional<SizeRange> CategorySizeRange(const std::string& category) {
     return std::nullopt;
 }
 
+// An optional boolean filter: true when absent, else the disk's member must equal it.
+bool MatchesBool(const ActionContext& ctx, const json::object& item, std::string_view name) {
+    const auto given = ctx.Get(name);
+    if (!given || given->empty()) return true;
+    const json::value* value = item.if_contains(name);
+    return value != nullptr && value->is_bool() && value->as_bool() == ctx.Bool(name, false);
+}
+
+// An enumeration filter whose "all" value (any letter case) matches everything.
+bool MatchesEnum(const json::object& item, std::string_view member, const std::string& wanted) {
+    return wanted == "all" || wanted == "All" || Str(item, member) == wanted;
+}
+
 json::object DescribeDisks(ActionContext& ctx) {
     const std::string regionId = ctx.RequireRegion();
-    const auto ids = ctx.JsonArray("DiskIds", 100, "InvalidDiskIds.Malformed", 403);
+    // Malformed text is the parameter's own error; more than 100 ids is a 403.
+    const auto ids = ctx.JsonArray("DiskIds", SIZE_MAX, "InvalidParameter.DiskIds", 400);
+    if (ids && ids->size() > 100) {
+        Fail(403, "InvalidDiskIds.Malformed", "The amount of specified disk Ids exceeds the limit.");
+    }
+    const std::string status = ctx.Enum("Status", "All",
+                                        {"All", "all", "In_use", "Available", "Attaching", "Detaching", "Creating",
+                                         "ReIniting"},
+                                        "InvalidStatus.ValueNotSupported");
+    const std::string type = ctx.Enum("DiskType", "all", {"all", "system", "data"}, "InvalidDiskType.ValueNotSupported");
+    const std::string category =
+        ctx.Enum("Category", "all",
+                 {"all", "cloud", "cloud_efficiency", "cloud_ssd", "cloud_essd", "cloud_auto", "cloud_essd_entry",
+                  "local_ssd_pro", "local_hdd_pro", "ephemeral", "ephemeral_ssd", "elastic_ephemeral_disk_standard",
+                  "elastic_ephemeral_disk_premium"},
+                 "InvalidCategory.ValueNotSupported");
     const auto keep = [&](const json::object& disk) {
         return Str(disk, "RegionId") == regionId && ctx.Matches(disk, "ZoneId") && ctx.Matches(disk, "InstanceId") &&
-               ctx.Matches(disk, "DiskName") && InList(ids, disk, "DiskId");
+               ctx.Matches(disk, "DiskName") && InList(ids, disk, "DiskId") && MatchesEnum(disk, "Status", status) &&
+               MatchesEnum(disk, "Type", type) && MatchesEnum(disk, "Category", category) &&
+               ctx.Matches(disk, "SnapshotId", "SourceSnapshotId") && MatchesBool(ctx, disk, "Portable") &&
+               MatchesBool(ctx, disk, "DeleteWithInstance") && MatchesBool(ctx, disk, "Encrypted");
     };
     // Answer with the state as it is, then count the look.
     std::vector<json::object> disks = ctx.world.Select("Disks", keep);
@@ -181,10 +213,33 @@ json::object DescribeDisks(ActionContext& ctx) {
     return out;
 }
 
+// "/dev/xvdb" ... "/dev/xvdz": the first data-disk device name no disk of the instance uses.
+std::string NextFreeDevice(const World& world, const std::string& instanceId) {
+    std::set<std::string> used;
+    for (const json::object& disk : world.Items("Disks")) {
+        if (Str(disk, "InstanceId") == instanceId) used.insert(Str(disk, "Device"));
+    }
+    for (char letter = 'b'; letter <= 'z'; ++letter) {
+        std::string device = std::string("/dev/xvd") + letter;
+        if (used.count(device) == 0) return device;
+    }
+    Fail(403, "InstanceDiskLimitExceeded", "The amount of the disk on instance in question reach its limits.");
+}
+
 json::object CreateDisk(ActionContext& ctx) {
     const std::string regionId = ctx.RequireRegion();
     const json::object& region = ctx.RequireKnownRegion();
-    const std::string zoneId = ctx.Required("ZoneId");
+    // The disk goes either into a zone or onto an instance (in that instance's zone), not both.
+    const std::string instanceId = ctx.Get("InstanceId", "");
+    if (!instanceId.empty() && !ctx.Get("ZoneId", "").empty()) {
+        Fail(403, "InvalidParam.ZoneIdAndInstanceId.Conflict", "The specified ZoneId and InstanceId conflict.");
+    }
+    const json::object* instance = nullptr;
+    if (!instanceId.empty()) {
+        instance = ctx.world.Find("Instances", instanceId);
+        if (instance == nullptr || Str(*instance, "RegionId") != regionId) FailNotFound("InvalidInstanceId", "InstanceId");
+    }
+    const std::string zoneId = instance != nullptr ? Str(*instance, "ZoneId") : ctx.Required("ZoneId");
     RequireZone(region, zoneId);
 
     const std::string token = ctx.Get("ClientToken", "");
@@ -196,7 +251,14 @@ json::object CreateDisk(ActionContext& ctx) {
     const std::string category = ctx.Get("DiskCategory", "cloud");
     const auto range = CategorySizeRange(category);
     if (!range) {
-        Fail(403, "InvalidDiskCategory.NotSupported", "The specified disk category is not supported.");
+        // A category the service has but cannot make here is 403; a name it never had is 400.
+        static const std::set<std::string, std::less<>> kOtherCategories = {
+            "cloud_essd_entry", "local_ssd_pro", "local_hdd_pro", "ephemeral", "ephemeral_ssd",
+            "elastic_ephemeral_disk_standard", "elastic_ephemeral_disk_premium"};
+        if (kOtherCategories.count(category) != 0) {
+            Fail(403, "InvalidDiskCategory.NotSupported", "The specified disk category is not supported.");
+        }
+        Fail(400, "InvalidDiskCategory.ValueNotSupported", "The specified parameter \"DiskCategory\" is not valid.");
     }
 
     const std::string snapshotId = ctx.Get("SnapshotId", "");
@@ -241,9 +303,21 @@ json::object CreateDisk(ActionContext& ctx) {
     disk["DiskChargeType"] = "PostPaid";
     disk[kClientToken] = token;
     disk[kCreateParams] = canonical;
-    EnterTransientState(disk, "Creating",
-                        RegionKnob(ctx.world, regionId, "_DiskCreatingObservations", kDefaultCreatingObservations),
-                        "Available");
+    if (instance != nullptr) {
+        // Made on the instance: attached to it at once under its next free device name.
+        const std::string device = NextFreeDevice(ctx.world, instanceId);
+        const std::string now = FormatUtc(ctx.now, TimePrecision::Seconds);
+        disk["InstanceId"] = instanceId;
+        disk["Device"] = device;
+        disk["AttachedTime"] = now;
+        disk["Status"] = "In_use";
+        disk["Attachments"] = json::object{{"Attachment", json::array{json::object{
+                                                 {"InstanceId", instanceId}, {"Device", device}, {"AttachedTime", now}}}}};
+    } else {
+        EnterTransientState(disk, "Creating",
+                            RegionKnob(ctx.world, regionId, "_DiskCreatingObservations", kDefaultCreatingObservations),
+                            "Available");
+    }
     const json::object& stored = ctx.world.Put("Disks", std::move(disk));
     return json::object{{"DiskId", Str(stored, "DiskId")}, {"OrderId", ""}};
 }
@@ -270,7 +344,8 @@ json::object DeleteDisk(ActionContext& ctx) {
 json::object DetachDisk(ActionContext& ctx) {
     const std::string instanceId = ctx.Required("InstanceId");
     const std::string diskId = ctx.Required("DiskId");
-    if (ctx.world.Find("Instances", instanceId) == nullptr) FailNotFound("InvalidInstanceId", "InstanceId");
+    const json::object* instance = ctx.world.Find("Instances", instanceId);
+    if (instance == nullptr) FailNotFound("InvalidInstanceId", "InstanceId");
     json::object& disk = RequireDisk(ctx, diskId);
     const std::string status = Str(disk, "Status");
     if (status == "Available") {
@@ -282,8 +357,9 @@ json::object DetachDisk(ActionContext& ctx) {
     if (status != "In_use") {
         Fail(403, "IncorrectDiskStatus", "The current disk status does not support this operation.");
     }
-    if (Str(disk, "Type") == "system") {
-        Fail(403, "DiskTypeViolation", "The specified disk is a system disk and cannot be detached.");
+    // A system disk comes off only a stopped instance (data disks also from a running one).
+    if (Str(disk, "Type") == "system" && Str(*instance, "Status") != "Stopped") {
+        Fail(403, "IncorrectInstanceStatus", "The current status of the resource does not support this operation.");
     }
     EnterTransientState(disk, "Detaching",
                         RegionKnob(ctx.world, Str(disk, "RegionId"), "_DiskDetachingObservations",
@@ -316,9 +392,25 @@ json::object DescribeSnapshots(ActionContext& ctx) {
     if (status != "all" && status != "progressing" && status != "accomplished" && status != "failed") {
         Fail(404, "InvalidStatus.NotFound", "The specified Status is not found.");
     }
+    const std::string type = ctx.Enum("SnapshotType", "all", {"all", "auto", "user"}, "InvalidSnapshotType.NotFound", 404);
+    const std::string usage = ctx.Enum("Usage", "", {"", "image", "disk", "image_disk", "none"}, "InvalidUsage", 404);
+    // SourceDiskType is documented as "System"/"Data"; the answer spells it in lower case.
+    std::string diskType = ctx.Enum("SourceDiskType", "", {"", "System", "Data", "system", "data"},
+                                    "InvalidSourceDiskType.NotFound", 404);
+    std::transform(diskType.begin(), diskType.end(), diskType.begin(), [](unsigned char c) { return std::tolower(c); });
+    // InstanceId: snapshots of the disks the instance has now.
+    const std::string instanceId = ctx.Get("InstanceId", "");
+    std::set<std::string> instanceDisks;
+    for (const json::object& disk : ctx.world.Items("Disks")) {
+        if (!instanceId.empty() && Str(disk, "InstanceId") == instanceId) instanceDisks.insert(Str(disk, "DiskId"));
+    }
     const auto keep = [&](const json::object& snapshot) {
         return Str(snapshot, "RegionId") == regionId && InList(ids, snapshot, "SnapshotId") &&
-               ctx.Matches(snapshot, "DiskId", "SourceDiskId") && ctx.Matches(snapshot, "SnapshotName");
+               ctx.Matches(snapshot, "DiskId", "SourceDiskId") && ctx.Matches(snapshot, "SnapshotName") &&
+               MatchesEnum(snapshot, "SnapshotType", type) && (usage.empty() || Str(snapshot, "Usage") == usage) &&
+               (diskType.empty() || Str(snapshot, "SourceDiskType") == diskType) &&
+               MatchesBool(ctx, snapshot, "Encrypted") &&
+               (instanceId.empty() || instanceDisks.count(Str(snapshot, "SourceDiskId")) != 0);
     };
     // Take the step first: the answer shows the progress made since the last look.
     for (json::object& snapshot : ctx.world.Items("Snapshots")) {
@@ -344,6 +436,10 @@ json::object CreateSnapshot(ActionContext& ctx) {
     const std::string diskStatus = Str(disk, "Status");
     if (diskStatus != "In_use" && diskStatus != "Available") {
         Fail(403, "IncorrectDiskStatus", "The current disk status does not support this operation.");
+    }
+    // A disk that was never on an instance has no data the service would snapshot.
+    if (Str(disk, "InstanceId").empty() && Str(disk, "AttachedTime").empty() && Str(disk, "DetachedTime").empty()) {
+        Fail(403, "IncorrectDiskStatus.NeverAttached", "The specified disk has never been attached to any instance.");
     }
     const std::string regionId = Str(disk, "RegionId");
     const std::string now = FormatUtc(ctx.now, TimePrecision::Seconds);

@@ -126,7 +126,7 @@ TEST_F(EmulatorFidelityTest, AnswersHaveTheDocumentedMembersAndKinds) {
     }
 }
 
-TEST(EmulatorFidelityCoverageTest, DISABLED_EveryServedActionHasAFixture) {
+TEST(EmulatorFidelityCoverageTest, EveryServedActionHasAFixture) {
     std::set<std::string> covered;
     for (const Fixture& fixture : LoadFixtures()) covered.insert(fixture.Product() + "." + fixture.Action());
     for (const auto& entry : AcwEmulator::BuildActionTable().Entries()) {

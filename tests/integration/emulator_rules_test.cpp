@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <set>
+
 namespace {
 
 using namespace EmulatorTest;
@@ -36,7 +39,8 @@ protected:
     std::vector<std::string> Ids(const Response& r, const char* wrapper, const char* item, const char* id) {
         std::vector<std::string> out;
         if (r.status != 200) return {Outcome(r)};
-        for (const auto& v : r.Json().at(wrapper).at(item).as_array()) out.emplace_back(v.at(id).as_string());
+        const json::object doc = r.Json();
+        for (const auto& v : doc.at(wrapper).at(item).as_array()) out.emplace_back(v.at(id).as_string());
         return out;
     }
 
@@ -73,6 +77,134 @@ TEST_F(EmulatorRulesTest, UnknownRegionsAreRefusedByEveryRegionScopedAction) {
         ++checked;
     }
     EXPECT_GE(checked, 10u);
+}
+
+// The disk, snapshot and instance filters over a seeded set: a system disk (the demo's), an
+// attached and a free data disk; an invalid enumeration value is refused, not ignored.
+TEST_F(EmulatorRulesTest, ListFiltersSelectAndRefuseInvalidValues) {
+    emu.Seed(std::string_view(R"({"Disks": [
+        {"DiskId": "d-attached", "RegionId": "cn-hangzhou", "ZoneId": "cn-hangzhou-h", "Status": "In_use",
+         "InstanceId": "i-acwemu00000000000001", "Device": "/dev/xvdb", "Category": "cloud_ssd", "Encrypted": true,
+         "SourceSnapshotId": "s-acwdemo0000000001", "AttachedTime": "2024-01-15T09:00:00Z"},
+        {"DiskId": "d-free", "RegionId": "cn-hangzhou", "ZoneId": "cn-hangzhou-i", "Category": "cloud_efficiency",
+         "DeleteWithInstance": true}],
+      "Snapshots": [{"SnapshotId": "s-auto", "RegionId": "cn-hangzhou", "SourceDiskId": "d-attached",
+                     "SnapshotType": "auto", "Usage": "disk", "Status": "progressing", "Progress": "0%"}]})"));
+    const std::string region = "cn-hangzhou";
+    struct Case {
+        const char* action;
+        Params filter;
+        std::vector<std::string> ids;  // or the one "<Code> <status>" refusal
+    };
+    const std::vector<Case> cases = {
+        {"DescribeDisks", {}, {"d-acwdemo0000000001", "d-attached", "d-free"}},
+        {"DescribeDisks", {{"DiskType", "system"}}, {"d-acwdemo0000000001"}},
+        {"DescribeDisks", {{"DiskType", "data"}, {"Status", "In_use"}}, {"d-attached"}},
+        {"DescribeDisks", {{"Status", "Available"}}, {"d-free"}},
+        {"DescribeDisks", {{"Category", "cloud_efficiency"}}, {"d-free"}},
+        {"DescribeDisks", {{"SnapshotId", "s-acwdemo0000000001"}}, {"d-attached"}},
+        {"DescribeDisks", {{"Portable", "false"}}, {"d-acwdemo0000000001"}},
+        {"DescribeDisks", {{"DeleteWithInstance", "true"}, {"DiskType", "data"}}, {"d-free"}},
+        {"DescribeDisks", {{"Encrypted", "true"}}, {"d-attached"}},
+        {"DescribeDisks", {{"DiskIds", R"(["d-free","d-nothing"])"}}, {"d-free"}},
+        {"DescribeDisks", {{"Status", "Foo"}}, {"InvalidStatus.ValueNotSupported 400"}},
+        {"DescribeDisks", {{"DiskType", "boot"}}, {"InvalidDiskType.ValueNotSupported 400"}},
+        {"DescribeDisks", {{"Category", "floppy"}}, {"InvalidCategory.ValueNotSupported 400"}},
+        {"DescribeDisks", {{"DiskIds", "d-free"}}, {"InvalidParameter.DiskIds 400"}},
+        {"DescribeSnapshots", {{"SnapshotType", "auto"}}, {"s-auto"}},
+        {"DescribeSnapshots", {{"Usage", "none"}}, {"s-acwdemo0000000001"}},
+        {"DescribeSnapshots", {{"SourceDiskType", "System"}}, {"s-acwdemo0000000001"}},
+        {"DescribeSnapshots", {{"InstanceId", "i-acwemu00000000000001"}, {"Status", "progressing"}}, {"s-auto"}},
+        {"DescribeSnapshots", {{"SnapshotType", "manual"}}, {"InvalidSnapshotType.NotFound 404"}},
+        {"DescribeSnapshots", {{"Status", "done"}}, {"InvalidStatus.NotFound 404"}},
+        {"DescribeInstances", {{"Status", "Stopped"}}, {}},
+        {"DescribeInstances", {{"PrivateIpAddresses", R"(["172.16.1.10"])"}}, {"i-acwemu00000000000001"}},
+        {"DescribeInstances", {{"Status", "running"}}, {"InvalidStatus.NotFound 404"}},
+        {"DescribeInstances", {{"InstanceNetworkType", "VPC"}}, {"InvalidNetworkType.NotFound 404"}},
+    };
+    const std::map<std::string, std::array<const char*, 3>> lists = {
+        {"DescribeDisks", {"Disks", "Disk", "DiskId"}},
+        {"DescribeSnapshots", {"Snapshots", "Snapshot", "SnapshotId"}},
+        {"DescribeInstances", {"Instances", "Instance", "InstanceId"}}};
+    for (const Case& c : cases) {
+        Params params = c.filter;
+        params.emplace_back("RegionId", region);
+        const auto& names = lists.at(c.action);
+        std::vector<std::string> ids = Ids(Ecs(c.action, params), names[0], names[1], names[2]);
+        std::sort(ids.begin(), ids.end());
+        EXPECT_EQ(ids, c.ids) << c.action << " " << (c.filter.empty() ? "" : c.filter[0].first);
+    }
+}
+
+// Token paging on a compute list: the pages join up to the whole list, the last has no token.
+TEST_F(EmulatorRulesTest, TokenPagingWalksTheWholeList) {
+    for (int i = 0; i < 12; ++i) emu.Seed(std::string_view(R"({"Disks": [{"RegionId": "cn-hangzhou"}]})"));
+    std::vector<std::string> seen;
+    std::string token;
+    for (int page = 0; page < 5; ++page) {
+        Params params{{"RegionId", "cn-hangzhou"}, {"MaxResults", "10"}};
+        if (!token.empty()) params.emplace_back("NextToken", token);
+        const Response r = Ecs("DescribeDisks", params);
+        ASSERT_EQ(r.status, 200) << r.body;
+        const auto doc = r.Json();
+        EXPECT_EQ(doc.at("TotalCount").as_int64(), 13);
+        for (const auto& v : doc.at("Disks").at("Disk").as_array()) seen.emplace_back(v.at("DiskId").as_string());
+        token = std::string(doc.at("NextToken").as_string());
+        if (token.empty()) break;
+    }
+    EXPECT_EQ(seen.size(), 13u);
+    EXPECT_EQ(std::set<std::string>(seen.begin(), seen.end()).size(), 13u);
+    EXPECT_EQ(Outcome(Ecs("DescribeDisks", {{"RegionId", "cn-hangzhou"}, {"NextToken", "bogus"}})),
+              "InvalidNextToken.Malformed 400");
+    EXPECT_EQ(Outcome(Ecs("DescribeDisks", {{"RegionId", "cn-hangzhou"}, {"MaxResults", "5"}})), "InvalidParameter 400");
+    // DescribeInstances raises a MaxResults below 10 instead.
+    EXPECT_EQ(Outcome(Ecs("DescribeInstances", {{"RegionId", "cn-hangzhou"}, {"MaxResults", "5"}})), "200");
+}
+
+// State rules and the smaller refusals, each as the service answers it.
+TEST_F(EmulatorRulesTest, StateRulesAndSmallerRefusals) {
+    emu.Seed(std::string_view(R"({"Disks": [{"DiskId": "d-new", "RegionId": "cn-hangzhou", "ZoneId": "cn-hangzhou-h"}],
+                 "Instances": [{"InstanceId": "i-stopped", "RegionId": "cn-hangzhou", "ZoneId": "cn-hangzhou-h",
+                                "Status": "Stopped"}]})"));
+    emu.Seed(std::string_view(R"({"Disks": [{"DiskId": "d-sys", "RegionId": "cn-hangzhou", "ZoneId": "cn-hangzhou-h", "Type": "system",
+                            "Status": "In_use", "InstanceId": "i-stopped", "Device": "/dev/xvda"}]})"));
+    std::string manyIds = "[";
+    for (int i = 0; i < 101; ++i) manyIds += (i ? ",\"d-" : "\"d-") + std::to_string(i) + "\"";
+    manyIds += "]";
+    struct Case {
+        const char* action;
+        Params params;
+        const char* outcome;
+    };
+    const Case cases[] = {
+        {"CreateSnapshot", {{"DiskId", "d-new"}}, "IncorrectDiskStatus.NeverAttached 403"},
+        {"DetachDisk", {{"InstanceId", "i-acwemu00000000000001"}, {"DiskId", "d-acwdemo0000000001"}},
+         "IncorrectInstanceStatus 403"},
+        {"DetachDisk", {{"InstanceId", "i-stopped"}, {"DiskId", "d-sys"}}, "200"},
+        {"CreateSecurityGroup", {{"RegionId", "cn-hangzhou"}}, "InvalidVpcId.NotFound 403"},
+        {"CreateDisk", {{"RegionId", "cn-hangzhou"}, {"ZoneId", "cn-hangzhou-h"}, {"Size", "40"}, {"DiskCategory", "floppy"}},
+         "InvalidDiskCategory.ValueNotSupported 400"},
+        {"CreateDisk", {{"RegionId", "cn-hangzhou"}, {"ZoneId", "cn-hangzhou-h"}, {"Size", "40"}, {"DiskCategory", "ephemeral_ssd"}},
+         "InvalidDiskCategory.NotSupported 403"},
+        {"CreateDisk", {{"RegionId", "cn-hangzhou"}, {"ZoneId", "cn-hangzhou-h"}, {"InstanceId", "i-stopped"}, {"Size", "40"}},
+         "InvalidParam.ZoneIdAndInstanceId.Conflict 403"},
+        {"CreateDisk", {{"RegionId", "cn-hangzhou"}, {"InstanceId", "i-stopped"}, {"Size", "40"}, {"DiskCategory", "cloud_essd"}}, "200"},
+        {"DescribeRegions", {{"AcceptLanguage", "xx-YY"}}, "InvalidAcceptLanguage.NotFound 404"},
+        {"DescribeDisks", {{"RegionId", "cn-hangzhou"}, {"DiskIds", manyIds}}, "InvalidDiskIds.Malformed 403"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(Outcome(Ecs(c.action, c.params)), c.outcome) << c.action;
+    // A disk made on an instance is attached to it at once, in the instance's zone.
+    const auto disks = Ecs("DescribeDisks", {{"RegionId", "cn-hangzhou"}, {"InstanceId", "i-stopped"}, {"DiskType", "data"}}).Json();
+    const auto& made = disks.at("Disks").at("Disk").at(0);
+    EXPECT_EQ(made.at("Status").as_string(), "In_use");
+    EXPECT_EQ(made.at("Device").as_string(), "/dev/xvdb");
+    EXPECT_EQ(made.at("ZoneId").as_string(), "cn-hangzhou-h");
+    // A VPC instance lists its primary network interface with its private address.
+    const auto vms = Ecs("DescribeInstances", {{"RegionId", "cn-hangzhou"}}).Json();
+    const auto& eni = vms.at("Instances").at("Instance").at(0).at("NetworkInterfaces").at("NetworkInterface").at(0);
+    EXPECT_EQ(eni.at("Type").as_string(), "Primary");
+    EXPECT_EQ(eni.at("PrimaryIpAddress").as_string(), "172.16.1.10");
+    EXPECT_EQ(eni.at("PrivateIpSets").at("PrivateIpSet").at(0).at("Primary").as_bool(), true);
 }
 
 }  // namespace
