@@ -136,8 +136,8 @@ TEST_F(NetworkAddressTest, TheWaitForAnAssociationEndsOnceItIsSettled) {
     ASSERT_FALSE(Network().BindEIPToInstance(strId, sCase.pszInstance).IsError());
     const size_t nPausesBefore = Sleeps().Pauses().size();
     CZeError err = Network().WaitForEIPAssociation(REGION, strId, sCase.pszInstance);
-    EXPECT_EQ(std::vector<uint64_t>(Sleeps().Pauses().begin() + nPausesBefore, Sleeps().Pauses().end()),
-              sCase.vecPauses);
+    const std::vector<uint64_t> vecPauses = Sleeps().Pauses();
+    EXPECT_EQ(std::vector<uint64_t>(vecPauses.begin() + nPausesBefore, vecPauses.end()), sCase.vecPauses);
     EXPECT_EQ(err.IsError(), *sCase.pszError != '\0') << err.AsString();
     EXPECT_NE(err.GetErrorMessage().find(sCase.pszError), std::string::npos) << err.GetErrorMessage();
     EXPECT_EQ(err.IsBoundReached(), sCase.nBoundInSec == 1);

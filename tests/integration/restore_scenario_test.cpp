@@ -147,11 +147,11 @@ class RestoreTest : public ServiceTest {
                   }),
               std::vector<std::string>{})
         << "unbound addresses";
+    std::set<std::string> setUsedImages;
+    (void)Ids("Instances", [&](const auto& i) { return setUsedImages.insert(Text(i, "ImageId")).second; });
     EXPECT_EQ(Ids("Images",
                   [&](const auto& m) {
-                    return Text(m, "ImageId") != SOURCE_IMAGE &&
-                           Ids("Instances", [&](const auto& i) { return Text(i, "ImageId") == Text(m, "ImageId"); })
-                               .empty();
+                    return Text(m, "ImageId") != SOURCE_IMAGE && setUsedImages.count(Text(m, "ImageId")) == 0;
                   }),
               std::vector<std::string>{})
         << "stray images";
