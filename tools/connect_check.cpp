@@ -27,46 +27,92 @@ bool CheckInventory(AliCloudWrapper::CAliCloudWrapper& f) {
   using namespace AliCloudWrapper;
   const std::string strRegion = "cn-shanghai";
   bool bAll = true;
+  // Each call is made before its result is checked (argument order is unspecified).
   const auto row = [&](bool bOk, bool bHolds, const std::string& strWhat) {
     bAll &= Check(bOk && bHolds, strWhat + (bOk ? "" : " [" + f.GetLastError() + "]"));
   };
   std::vector<SDCInfoLib> vecRegions;
-  row(f.GetRegionInfoList(vecRegions, VM_PROP_CLUSTER_HOST_LIST, 0),
+  {
+    const bool bOk = f.GetRegionInfoList(vecRegions, VM_PROP_CLUSTER_HOST_LIST, 0);
+    row(bOk,
       vecRegions.size() == 3 && vecRegions[1].vecZones.size() == 2, "GetRegionInfoList");
+  }
   std::vector<SHostInfoLib> vecZones;
-  row(f.GetZoneInfoList(vecZones, 0, 0), vecZones.size() == 8, "GetZoneInfoList");
+  {
+    const bool bOk = f.GetZoneInfoList(vecZones, 0, 0);
+    row(bOk, vecZones.size() == 8, "GetZoneInfoList");
+  }
   SDCInfoLib sRegion;
-  row(f.GetRegionInfoForRegion(strRegion, VM_PROP_HOST_VM_LIST, 0, sRegion), sRegion.vecVMs.size() == 3,
+  {
+    const bool bOk = f.GetRegionInfoForRegion(strRegion, VM_PROP_HOST_VM_LIST, 0, sRegion);
+    row(bOk, sRegion.vecVMs.size() == 3,
       "GetRegionInfoForRegion");
+  }
   SHostInfoLib sZone;
-  row(f.GetZoneInfoForZone("cn-shanghai-e", VM_PROP_HOST_VM_LIST | VM_PROP_HOST_NW_LIST, 0, sZone, ""),
+  {
+    const bool bOk = f.GetZoneInfoForZone("cn-shanghai-e", VM_PROP_HOST_VM_LIST | VM_PROP_HOST_NW_LIST, 0, sZone, "");
+    row(bOk,
       sZone.strRegionId == strRegion && sZone.vecVMs.size() == 2 && sZone.vecVPCs.size() == 2, "GetZoneInfoForZone");
+  }
   std::vector<SVMInfoLib> vecInstances;
-  row(f.GetVMInfoListForRegion(strRegion, vecInstances, ""), vecInstances.size() == 3, "GetVMInfoListForRegion");
+  {
+    const bool bOk = f.GetVMInfoListForRegion(strRegion, vecInstances, "");
+    row(bOk, vecInstances.size() == 3, "GetVMInfoListForRegion");
+  }
   std::vector<SInstanceTypeFamilyInfoLib> vecFamilies;
-  row(f.GetInstanceTypeFamiliesForRegion(strRegion, vecFamilies), vecFamilies.size() == 5,
+  {
+    const bool bOk = f.GetInstanceTypeFamiliesForRegion(strRegion, vecFamilies);
+    row(bOk, vecFamilies.size() == 5,
       "GetInstanceTypeFamiliesForRegion");
+  }
   std::vector<SInstanceTypeInfoLib> vecTypes;
-  row(f.GetInstanceTypesForRegion(strRegion, vecTypes), vecTypes.size() == 6, "GetInstanceTypesForRegion");
+  {
+    const bool bOk = f.GetInstanceTypesForRegion(strRegion, vecTypes);
+    row(bOk, vecTypes.size() == 6, "GetInstanceTypesForRegion");
+  }
   vecTypes.clear();
-  row(f.GetInstanceTypesForZone(strRegion, "cn-shanghai-e", vecTypes), vecTypes.size() == 3, "GetInstanceTypesForZone");
+  {
+    const bool bOk = f.GetInstanceTypesForZone(strRegion, "cn-shanghai-e", vecTypes);
+    row(bOk, vecTypes.size() == 3, "GetInstanceTypesForZone");
+  }
   vecTypes.clear();
-  row(f.GetInstanceTypes("ecs.g6", vecTypes), vecTypes.size() == 2, "GetInstanceTypes");
+  {
+    const bool bOk = f.GetInstanceTypes("ecs.g6", vecTypes);
+    row(bOk, vecTypes.size() == 2, "GetInstanceTypes");
+  }
   SVMInfoLib sInstance;
   std::string strDocument;
-  row(f.GetVMInfoAndConfigFile("i-acwinv000000000001", VM_PROP_VM_DISK_LIST, 0, sInstance, strDocument),
+  {
+    const bool bOk = f.GetVMInfoAndConfigFile("i-acwinv000000000001", VM_PROP_VM_DISK_LIST, 0, sInstance, strDocument);
+    row(bOk,
       sInstance.strArchitecture == "arm64" && sInstance.vecDisks.size() == 1 &&
           strDocument.find("\"Architecture\":\"arm64\"") != std::string::npos,
       "GetVMInfoAndConfigFile");
+  }
   SVMInfoLib sPlain;
-  row(f.GetVMInfoForVM("i-acwinv000000000001", sPlain, 0, 0), sPlain.vecDisks.empty(), "GetVMInfoForVM");
-  row(f.RefreshVMInfoCache(), true, "RefreshVMInfoCache");
-  row(f.GetVMInfoList(vecInstances), vecInstances.size() == 4, "GetVMInfoList");
+  {
+    const bool bOk = f.GetVMInfoForVM("i-acwinv000000000001", sPlain, 0, 0);
+    row(bOk, sPlain.vecDisks.empty(), "GetVMInfoForVM");
+  }
+  {
+    const bool bOk = f.RefreshVMInfoCache();
+    row(bOk, true, "RefreshVMInfoCache");
+  }
+  {
+    const bool bOk = f.GetVMInfoList(vecInstances);
+    row(bOk, vecInstances.size() == 4, "GetVMInfoList");
+  }
   SImageInfoLib sImage;
-  row(f.GetImageInfoForImage(strRegion, "m-acwinvarm64000001", sImage), sImage.strOSName == "Ubuntu",
+  {
+    const bool bOk = f.GetImageInfoForImage(strRegion, "m-acwinvarm64000001", sImage);
+    row(bOk, sImage.strOSName == "Ubuntu",
       "GetImageInfoForImage");
+  }
   std::string strStatus;
-  row(f.GetStatusOfInstance("i-acwemu00000000000001", strStatus), strStatus == "Running", "GetStatusOfInstance");
+  {
+    const bool bOk = f.GetStatusOfInstance("i-acwemu00000000000001", strStatus);
+    row(bOk, strStatus == "Running", "GetStatusOfInstance");
+  }
   return bAll;
 }
 
