@@ -106,13 +106,6 @@ json::array* NestedArray(json::object& item, std::string_view objectName, std::s
     return array != nullptr && array->is_array() ? &array->as_array() : nullptr;
 }
 
-// The region item; an unknown region is refused as the compute service does.
-json::object& RequireKnownRegion(ActionContext& ctx, const std::string& regionId) {
-    json::object* region = ctx.world.Find("Regions", regionId);
-    if (region == nullptr) Fail(404, "InvalidRegionId.NotFound", "The specified RegionId does not exist.");
-    return *region;
-}
-
 // Puts `item[member]` into a transient state seen by the region's knob count of requests.
 void EnterTransient(ActionContext& ctx, std::string_view collection, json::object& item, std::string_view idMember,
                     const std::string& regionId, std::string_view knob, const char* transient, const char* next) {
@@ -468,8 +461,8 @@ std::string TypeFamily(const std::string& type) {
 }
 
 json::object CreateInstance(ActionContext& ctx) {
-    const std::string regionId = ctx.RequireRegion();
-    const json::object& region = RequireKnownRegion(ctx, regionId);
+    const json::object& region = ctx.RequireKnownRegion();
+    const std::string regionId = Str(region, "RegionId");
     const std::string token = ctx.Get("ClientToken", "");
     if (token.size() > 64 || std::any_of(token.begin(), token.end(), [](char c) {
             return static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7e;
@@ -824,8 +817,7 @@ std::set<std::string> SnapshotsOfImage(const json::object& image) {
 }
 
 json::object CreateImage(ActionContext& ctx) {
-    const std::string regionId = ctx.RequireRegion();
-    (void)RequireKnownRegion(ctx, regionId);
+    const std::string regionId = Str(ctx.RequireKnownRegion(), "RegionId");
     json::object* earlier = nullptr;
     try {
         earlier = Network::FindByClientToken(ctx, "Images");
@@ -888,8 +880,7 @@ json::object CreateImage(ActionContext& ctx) {
 }
 
 json::object DeleteImage(ActionContext& ctx) {
-    const std::string regionId = ctx.RequireRegion();
-    (void)RequireKnownRegion(ctx, regionId);
+    const std::string regionId = Str(ctx.RequireKnownRegion(), "RegionId");
     const std::string imageId = ctx.Required("ImageId");
     const bool force = ctx.Bool("Force", false);
     json::object* image = ctx.world.Find("Images", imageId);
@@ -926,14 +917,14 @@ bool SnapshotUsedByImage(const World& world, const std::string& snapshotId) {
 }
 
 void RegisterEcsLifecycleActions(ActionTable& table) {
-    table.Add(Product::Ecs, "CreateInstance", CreateInstance);
+    table.Add(Product::Ecs, "CreateInstance", CreateInstance, RegionScoped(Product::Ecs));
     table.Add(Product::Ecs, "StartInstance", StartInstance);
     table.Add(Product::Ecs, "StopInstance", StopInstance);
     table.Add(Product::Ecs, "DeleteInstance", DeleteInstance);
     table.Add(Product::Ecs, "JoinSecurityGroup", JoinSecurityGroup);
     table.Add(Product::Ecs, "AttachDisk", AttachDisk);
-    table.Add(Product::Ecs, "CreateImage", CreateImage);
-    table.Add(Product::Ecs, "DeleteImage", DeleteImage);
+    table.Add(Product::Ecs, "CreateImage", CreateImage, RegionScoped(Product::Ecs));
+    table.Add(Product::Ecs, "DeleteImage", DeleteImage, RegionScoped(Product::Ecs));
 }
 
 }  // namespace AcwEmulator

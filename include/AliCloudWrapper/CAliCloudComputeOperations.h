@@ -35,7 +35,6 @@ class CAliCloudComputeOperations {
   // service answers "InternalError", in seconds of pauses; 0 means no bound.
   static constexpr const char* CREATE_INSTANCE_INTERNAL_ERROR_MAX_WAIT_IN_SEC =
       "nAliCloudCreateInstanceInternalErrorMaxWaitInSec";
-  static constexpr uint64_t DEFAULT_CREATE_INSTANCE_INTERNAL_ERROR_MAX_WAIT_IN_SEC = 300;
 
   // Pauses and attempts of the resends, in milliseconds.
   static constexpr uint64_t INTERNAL_ERROR_RETRY_MS = 10000;
@@ -113,8 +112,6 @@ class CAliCloudComputeOperations {
   CZeError _SendWhileConflict(const std::function<CZeError(std::string&)>& fnSend, int nMaxAttempts,
                               uint64_t nPauseMs,
                               const std::function<void(const CZeError&, const std::string&)>& fnBeforePause);
-  // The bound of a wait, in seconds: the setting when present, else the default.
-  uint64_t _GetWaitBoundInSec(const char* pszKey, uint64_t nDefault) const;
 
   CAliCloudECSConnection* pECSConnection;  // not owned
   CAliCloudParser* pParser;                // not owned

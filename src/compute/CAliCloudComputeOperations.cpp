@@ -13,8 +13,8 @@
 #include "AliCloudWrapper/ComputeRecords.h"
 #include "AliCloudWrapper/SAliCloudRequest.h"
 #include "AliCloudWrapper/StorageNetworkRecords.h"
-#include "AliCloudWrapper/TKPlatformInfo.h"
 #include "host/FXString.h"
+#include "host/SettingsTable.h"
 #include "transport/RetryExecutor.h"
 
 namespace AliCloudWrapper {
@@ -56,12 +56,6 @@ std::string CAliCloudComputeOperations::NthDataDiskNameStr(int nIndex) const {
 }
 std::string CAliCloudComputeOperations::NthDataDiskDeleteWithInstStr(int nIndex) const {
   return FXString::Format(Params::NTH_DATA_DISK_DELETE_WITH_INSTANCE.c_str(), nIndex);
-}
-
-uint64_t CAliCloudComputeOperations::_GetWaitBoundInSec(const char* pszKey, uint64_t nDefault) const {
-  uint64_t nBound = nDefault;
-  (void)TKPlatformInfo().getNumber(TKPlatformInfo::SECTION, pszKey, &nBound);
-  return nBound;
 }
 
 void CAliCloudComputeOperations::_AddDiskDataForInstance(SAliCloudRequest& sRequest,
@@ -173,8 +167,7 @@ CZeError CAliCloudComputeOperations::CreateInstance(SVMInfoLib& sVMInfo, const s
   SRetryPolicy sPolicy;
   sPolicy.vecResendCodes = {INTERNAL_ERROR};
   sPolicy.nResendPauseMs = INTERNAL_ERROR_RETRY_MS;
-  sPolicy.nWaitBoundInSec = _GetWaitBoundInSec(CREATE_INSTANCE_INTERNAL_ERROR_MAX_WAIT_IN_SEC,
-                                               DEFAULT_CREATE_INSTANCE_INTERNAL_ERROR_MAX_WAIT_IN_SEC);
+  sPolicy.nWaitBoundInSec = ReadNumberSetting(CREATE_INSTANCE_INTERNAL_ERROR_MAX_WAIT_IN_SEC);
   sPolicy.strBoundSetting = CREATE_INSTANCE_INTERNAL_ERROR_MAX_WAIT_IN_SEC;
   const char* pszContext = __PRETTY_FUNCTION__;
   sPolicy.fnBeforePause = [this, pszContext](const CZeError&, uint64_t) {

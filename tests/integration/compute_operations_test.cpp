@@ -336,7 +336,7 @@ TEST_F(ComputeTest, ConflictRetriesForStartAndAttach) {
       {"StartInstance", "invalidoperation.conflict", 1, 1, {}, false},
       {"AttachDisk", "InvalidOperation.Conflict", 4, 4, {20000, 20000, 20000}, false},
       {"AttachDisk", "InvalidOperation.Conflict", 2, 3, {20000, 20000}, true},
-      {"AttachDisk", "Throttling", 1, 1, {}, false},
+      {"AttachDisk", "IncorrectDiskStatus", 1, 1, {}, false},
   };
   for (const SCase& sCase : aCases) {
     Emulator().Reset();
