@@ -163,9 +163,9 @@ json::object DescribeInstances(ActionContext& ctx) {
     json::object out;
     // MaxResults below 10 is raised to 10 and above 100 lowered to 100, as documented.
     AddEcsList(ctx, out, instances, {"Instances", "Instance"}, kEcsPaging, TokenRules{10, 10, 100, true});
-    // Only the page's own copies get their primary interface made up.
-    for (json::value& instance : out["Instances"].as_object()["Instance"].as_array()) {
-        AddPrimaryInterface(instance.as_object());
+    // Only the page's copies get their interface, never the stored instances.
+    for (json::value& item : out.at("Instances").as_object().at("Instance").as_array()) {
+        AddPrimaryInterface(item.as_object());
     }
     return out;
 }

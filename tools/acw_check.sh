@@ -62,6 +62,7 @@ expect 2 "--max-polls" snapshot --disk "$D" --max-polls 0
 expect 1 "disk-info failed for disk d-missing:" disk-info --region "$R" --disk d-missing
 expect 1 "InvalidInstanceId.NotFound" detach-disk --instance i-missing --disk "$D"
 expect 1 "InvalidInstanceId.NotFound" detach-disk --region "$R" --instance i-missing --disk "$D"
+expect 1 "InvalidAllocationId.NotFound" eip-release --allocation eip-missing
 # A snapshot that needs four polls, allowed one: a bounded wait that fails.
 expect 1 "did not complete within 1 polls" snapshot --disk "$D" --wait --region "$R" --max-polls 1 --poll-ms 0
 # The time bound stops before a pause that would end past it (no real wait).

@@ -58,7 +58,8 @@ class CAliCloudStorage {
   // bExists false (and success) when the snapshot is not found; unchanged on failure.
   CZeError DoesSnapshotExist(const std::string& strRegionId, const std::string& strSnapshotId,
                              bool& bExists);
-  // bCompleted true only at a progress of 100 %; unchanged on failure.
+  // bCompleted true only at a progress of 100 %; unchanged on failure. A
+  // snapshot the service reports "failed" is an error naming it.
   CZeError IsSnapshotCompleted(const std::string& strRegionId, const std::string& strSnapshotId,
                                bool& bCompleted);
 

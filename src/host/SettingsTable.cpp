@@ -24,6 +24,7 @@ const std::vector<SSettingDefinition>& SettingsTable() {
       {VS, K::DETACH_DISK_MAX_WAIT_IN_SEC, "600", "seconds", "DetachDisk's wait for the detach"},
       {VS, K::DISK_INITIALIZING_MAX_WAIT_IN_SEC, "1800", "seconds", "DeleteDisk's wait while initialising"},
       {VS, K::CREATE_INSTANCE_INTERNAL_ERROR_MAX_WAIT_IN_SEC, "300", "seconds", "CreateInstance's resends on InternalError"},
+      {VS, K::EIP_ASSOCIATE_MAX_WAIT_IN_SEC, "60", "seconds", "the wait for an accepted EIP association to settle"},
       {VS, K::LOG_FILE, "none", "text", "append log lines to this file"},
       {VS, K::LOG_LEVEL, "0", "level", "log level when no program sets one"},
       {VS, K::LOG_TO_STDERR, "0", "flag", "1: log lines also to standard error"},

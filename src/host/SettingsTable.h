@@ -29,6 +29,7 @@ inline constexpr const char* DETACH_DISK_MAX_WAIT_IN_SEC = "nAliCloudDetachDiskM
 inline constexpr const char* DISK_INITIALIZING_MAX_WAIT_IN_SEC = "nAliCloudDiskInitializingMaxWaitInSec";
 inline constexpr const char* CREATE_INSTANCE_INTERNAL_ERROR_MAX_WAIT_IN_SEC =
     "nAliCloudCreateInstanceInternalErrorMaxWaitInSec";
+inline constexpr const char* EIP_ASSOCIATE_MAX_WAIT_IN_SEC = "nAliCloudEipAssociateMaxWaitInSec";
 inline constexpr const char* LOG_FILE = "AliCloudLogFile";
 inline constexpr const char* LOG_LEVEL = "nAliCloudLogLevel";
 inline constexpr const char* LOG_TO_STDERR = "nAliCloudLogToStderr";

@@ -11,6 +11,7 @@
 #include "AliCloudWrapper/SAliCloudRequest.h"
 #include "AliCloudWrapper/StorageNetworkRecords.h"
 #include "transport/CreatedId.h"
+#include "host/FXString.h"
 
 namespace AliCloudWrapper {
 
@@ -133,9 +134,13 @@ CZeError CAliCloudNetwork::CreateSecurityGroup(const std::string& strRegionId,
   sRequest.AddURLParameter(Params::VPC_ID, strVpcId);
   if (!strGroupName.empty()) sRequest.AddURLParameter(Params::SECURITY_GROUP_NAME, strGroupName);
   if (!strDescription.empty()) sRequest.AddURLParameter(Params::DESCRIPTION, strDescription);
+  // One token for the call: the connection resends an unanswered request, and
+  // the service answers the resend with the group it already made.
+  sRequest.AddURLParameter(Params::CLIENT_TOKEN,
+                           FXString::Format("%d", pECSConnection->GetIdempotenceToken()));
 
   std::string strResponse;
-  CZeError err = pECSConnection->ExecuteRequest(sRequest, strResponse, false);
+  CZeError err = pECSConnection->ExecuteRequest(sRequest, strResponse, true);
   if (err.IsError()) {
     sEvent.Error(__PRETTY_FUNCTION__, "Failed to create security group in region [%s]. Error is : [%s].",
                  strRegionId.c_str(), err.GetErrorMessage().c_str());

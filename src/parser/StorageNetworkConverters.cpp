@@ -83,6 +83,7 @@ bool ConvertFrom(const CAliCloudParser&, const O& obj, SSnapshotInfoLib& out) {
   out.strDescription = TkJson::GetStringValue(obj, "Description");
   out.strSourceDiskId = TkJson::GetStringValue(obj, "SourceDiskId");
   out.nProgress = LeadingInteger(TkJson::GetStringValue(obj, "Progress"));
+  out.strStatus = TkJson::GetStringValue(obj, "Status");
   return true;
 }
 

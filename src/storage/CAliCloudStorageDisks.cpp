@@ -90,7 +90,8 @@ CZeError CAliCloudStorage::CreateDisk(const std::string& strRegionId, const std:
     if (bEncrypted) sRequest.AddURLParameter(Params::ENCRYPTED, "true");
     if (!strDiskName.empty()) sRequest.AddURLParameter(Params::DISK_NAME, strDiskName);
     if (!strDescription.empty()) sRequest.AddURLParameter(Params::DESCRIPTION, strDescription);
-    return pECSConnection->ExecuteRequest(sRequest, strResponse, false);
+    // The connection resends an unanswered attempt; the token makes that safe.
+    return pECSConnection->ExecuteRequest(sRequest, strResponse, true);
   });
   if (err.IsError()) {
     if (!err.IsServiceError()) {
