@@ -3,9 +3,30 @@
 #include <boost/json/array.hpp>
 #include <boost/json/serialize.hpp>
 
+#include <algorithm>
+#include <cctype>
 #include <ostream>
 
 namespace acw {
+
+namespace {
+
+boost::json::array ItemsToJson(const std::vector<Record>& vecItems) {
+  boost::json::array arrItems;
+  for (const Record& sItem : vecItems) {
+    boost::json::object objItem;
+    for (const auto& [strKey, strValue] : sItem) objItem[strKey] = strValue;
+    arrItems.emplace_back(std::move(objItem));
+  }
+  return arrItems;
+}
+
+std::string UpperCase(std::string strText) {
+  for (char& c : strText) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return strText;
+}
+
+}  // namespace
 
 Output::Output(bool bJson, std::ostream& out) : m_bJson(bJson), m_out(out) {}
 
@@ -49,26 +70,60 @@ void Output::Values(const std::string& strKey, const std::vector<std::string>& v
   m_document[strKey] = std::move(arrValues);
 }
 
-void Output::List(const std::string& strListKey, const std::string& strItemKey,
-                  const std::vector<Record>& vecItems) {
+void Output::List(const std::string& strListKey, const std::vector<Record>& vecItems) {
   Field("count", static_cast<int64_t>(vecItems.size()));
-  if (!m_bJson) {
-    for (const Record& sItem : vecItems) {
-      std::string strText;
-      for (const auto& [strKey, strValue] : sItem) {
-        strText += strText.empty() ? strValue : " " + strKey + "=" + strValue;
-      }
-      Line(strItemKey, strText);
-    }
+  if (m_bJson) {
+    m_document[strListKey] = ItemsToJson(vecItems);
+  } else {
+    Rows(vecItems);
+  }
+}
+
+void Output::Table(const std::string& strListKey, const std::vector<Record>& vecItems) {
+  if (m_bJson) {
+    m_document[strListKey] = ItemsToJson(vecItems);
     return;
   }
-  boost::json::array arrItems;
-  for (const Record& sItem : vecItems) {
-    boost::json::object objItem;
-    for (const auto& [strKey, strValue] : sItem) objItem[strKey] = strValue;
-    arrItems.emplace_back(std::move(objItem));
+  Line(strListKey, std::to_string(vecItems.size()));
+  Rows(vecItems);
+}
+
+void Output::Json(const std::string& strKey, const boost::json::value& value) {
+  if (m_bJson) {
+    m_document[strKey] = value;
+  } else {
+    Line(strKey, boost::json::serialize(value));
   }
-  m_document[strListKey] = std::move(arrItems);
+}
+
+void Output::Rows(const std::vector<Record>& vecItems) {
+  if (vecItems.empty()) return;
+  // The columns are the first item's keys; every item of a list has the same.
+  std::vector<std::vector<std::string>> vecRows;
+  std::vector<std::string> vecHeader;
+  for (const auto& sField : vecItems.front()) vecHeader.push_back(UpperCase(sField.first));
+  vecRows.push_back(std::move(vecHeader));
+  for (const Record& sItem : vecItems) {
+    std::vector<std::string> vecRow;
+    for (const auto& sField : sItem) vecRow.push_back(sField.second.empty() ? "-" : sField.second);
+    vecRows.push_back(std::move(vecRow));
+  }
+  std::vector<size_t> vecWidths(vecRows.front().size(), 0);
+  for (const auto& vecRow : vecRows) {
+    for (size_t i = 0; i < vecRow.size() && i < vecWidths.size(); ++i) {
+      vecWidths[i] = std::max(vecWidths[i], vecRow[i].size());
+    }
+  }
+  for (const auto& vecRow : vecRows) {
+    std::string strText;
+    for (size_t i = 0; i < vecRow.size() && i < vecWidths.size(); ++i) {
+      // Two spaces between columns; no padding after the last one.
+      strText += vecRow[i];
+      if (i + 1 < vecRow.size()) strText += std::string(vecWidths[i] - vecRow[i].size() + 2, ' ');
+    }
+    m_out << strText << "\n";
+  }
+  m_out << std::flush;
 }
 
 void Output::Error(const std::string& strOperation, const std::string& strResource,
