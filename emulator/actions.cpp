@@ -339,12 +339,21 @@ void AddList(json::object& out, const std::vector<json::object>& items, ListName
 
 void AddPagedList(const ActionContext& ctx, json::object& out, const std::vector<json::object>& items,
                   ListNames names, PageRules rules) {
+    std::vector<const json::object*> pointers;
+    pointers.reserve(items.size());
+    for (const auto& item : items) pointers.push_back(&item);
+    AddPagedList(ctx, out, pointers, names, rules);
+}
+
+void AddPagedList(const ActionContext& ctx, json::object& out, const std::vector<const json::object*>& items,
+                  ListNames names, PageRules rules) {
     const int64_t pageNumber = ctx.Int("PageNumber", 1, 1, 1'000'000'000);
     const int64_t pageSize = ctx.Int("PageSize", rules.defaultSize, 1, rules.maxSize);
     const auto total = static_cast<int64_t>(items.size());
     const int64_t first = std::min(total, (pageNumber - 1) * pageSize);
     const int64_t last = std::min(total, first + pageSize);
-    const std::vector<json::object> page(items.begin() + first, items.begin() + last);
+    std::vector<json::object> page;
+    for (int64_t n = first; n < last; ++n) page.push_back(*items[static_cast<size_t>(n)]);
     AddList(out, page, names);
     if (rules.style == PagingStyle::TotalCount) {
         out["TotalCount"] = total;
@@ -359,6 +368,14 @@ void AddPagedList(const ActionContext& ctx, json::object& out, const std::vector
 
 void AddEcsList(const ActionContext& ctx, json::object& out, const std::vector<json::object>& items, ListNames names,
                 PageRules pages, TokenRules tokens) {
+    std::vector<const json::object*> pointers;
+    pointers.reserve(items.size());
+    for (const auto& item : items) pointers.push_back(&item);
+    AddEcsList(ctx, out, pointers, names, pages, tokens);
+}
+
+void AddEcsList(const ActionContext& ctx, json::object& out, const std::vector<const json::object*>& items,
+                ListNames names, PageRules pages, TokenRules tokens) {
     const auto token = ctx.Get("NextToken");
     const auto maxText = ctx.Get("MaxResults");
     if ((!token || token->empty()) && (!maxText || maxText->empty())) {
@@ -384,7 +401,9 @@ void AddEcsList(const ActionContext& ctx, json::object& out, const std::vector<j
         first = *offset;
     }
     const int64_t last = std::min(total, first + size);
-    AddList(out, std::vector<json::object>(items.begin() + first, items.begin() + last), names);
+    std::vector<json::object> page;
+    for (int64_t n = first; n < last; ++n) page.push_back(*items[static_cast<size_t>(n)]);
+    AddList(out, page, names);
     out["TotalCount"] = total;
     out["NextToken"] = last < total ? std::to_string(last) : std::string();
 }
@@ -425,6 +444,7 @@ ActionTable BuildActionTable() {
     RegisterEcsStorageActions(table);
     RegisterNetworkActions(table);
     RegisterRdsActions(table);
+    RegisterEcsInventoryActions(table);
     return table;
 }
 

@@ -7,11 +7,12 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <optional>
 #include <string>
-#include <vector>
 #include <string_view>
+#include <vector>
 
 namespace AcwEmulator {
 namespace json = boost::json;
@@ -129,7 +130,7 @@ void AddPrimaryInterface(json::object& instance) {
 }
 
 json::object DescribeInstances(ActionContext& ctx) {
-    ctx.RequireRegion();
+    const std::string region = ctx.RequireRegion();
     const auto ids = ctx.JsonArray("InstanceIds", 100);
     const auto privateIps = ctx.JsonArray("PrivateIpAddresses", 100);
     const auto publicIps = ctx.JsonArray("PublicIpAddresses", 100);
@@ -139,7 +140,9 @@ json::object DescribeInstances(ActionContext& ctx) {
                    404);
     (void)ctx.Enum("InstanceNetworkType", "", {"", "vpc", "classic"}, "InvalidNetworkType.NotFound", 404);
     (void)ctx.Enum("InstanceChargeType", "", {"", "PrePaid", "PostPaid"}, "InvalidInstanceChargeType.NotFound", 404);
-    auto instances = ctx.world.Select("Instances", [&](const json::object& i) {
+    // Selected in place and copied page by page, so listing a large inventory stays linear.
+    std::vector<const json::object*> instances;
+    const auto matches = [&](const json::object& i) {
         return ctx.Matches(i, "RegionId") && ctx.Matches(i, "ZoneId") && ctx.Matches(i, "Status") &&
                ctx.Matches(i, "InstanceType") && ctx.Matches(i, "ImageId") && ctx.Matches(i, "InstanceChargeType") &&
                ctx.Matches(i, "InstanceNetworkType") && InList(ids, i, "InstanceId") && NameMatches(ctx, i) &&
@@ -149,11 +152,20 @@ json::object DescribeInstances(ActionContext& ctx) {
                (HasListedAddress(privateIps, i, "InnerIpAddress", "IpAddress") ||
                 (Member(i, "VpcAttributes") != nullptr &&
                  HasListedAddress(privateIps, *Member(i, "VpcAttributes"), "PrivateIpAddress", "IpAddress")));
-    });
-    for (json::object& instance : instances) AddPrimaryInterface(instance);
+    };
+    for (const json::object& instance : ctx.world.Items("Instances")) {
+        // The region first, compared in place: most instances of a large world fail here.
+        const auto* instanceRegion = instance.if_contains("RegionId");
+        if (instanceRegion == nullptr || !instanceRegion->is_string() || instanceRegion->as_string() != region) continue;
+        if (matches(instance)) instances.push_back(&instance);
+    }
     json::object out;
     // MaxResults below 10 is raised to 10 and above 100 lowered to 100, as documented.
     AddEcsList(ctx, out, instances, {"Instances", "Instance"}, kEcsPaging, TokenRules{10, 10, 100, true});
+    // Only the page's copies get their primary interface: the stored instances stay as seeded.
+    for (json::value& instance : out["Instances"].as_object()["Instance"].as_array()) {
+        AddPrimaryInterface(instance.as_object());
+    }
     return out;
 }
 
@@ -168,6 +180,24 @@ json::object AttributeLocks(const json::object& instance) {
         }
     }
     return json::object{{"LockReason", std::move(reasons)}};
+}
+
+// The elastic IP of DescribeInstanceAttribute: no "RegionId", and "Bandwidth" always present as
+// a number (0 when none is bound), unlike the listing's shape and the network service's text.
+json::object AttributeEip(const json::object& instance) {
+    json::object eip;
+    if (const json::object* stored = Member(instance, "EipAddress")) eip = *stored;
+    eip.erase("RegionId");
+    int64_t bandwidth = 0;
+    if (const auto* value = eip.if_contains("Bandwidth")) {
+        if (value->is_int64()) bandwidth = value->as_int64();
+        if (value->is_string()) bandwidth = std::atoll(value->as_string().c_str());
+    }
+    eip["Bandwidth"] = bandwidth;
+    for (const char* member : {"AllocationId", "IpAddress", "InternetChargeType"}) {
+        if (!eip.contains(member)) eip[member] = "";
+    }
+    return eip;
 }
 
 // The flat document of DescribeInstanceAttribute: a subset of the listing's members, with
@@ -198,6 +228,7 @@ json::object DescribeInstanceAttribute(ActionContext& ctx) {
     out["EnableNetworkEncryption"] = false;
     out["DedicatedHostAttribute"] = json::object{{"DedicatedHostId", ""}, {"DedicatedHostName", ""}};
     out["OperationLocks"] = AttributeLocks(instance);
+    out["EipAddress"] = AttributeEip(instance);
     return out;
 }
 

@@ -52,4 +52,37 @@ bool AwaitSnapshot(SContext& sContext, const std::string& strRegion, const std::
   return bDone;
 }
 
+void AwaitImage(SContext& sContext, const std::string& strRegion, const std::string& strImageId,
+                const SWaitBounds& sBounds) {
+  std::string strLastReason;
+  Await(
+      sContext, "image " + strImageId, "become available", sBounds,
+      [&](SPoll& sPoll) {
+        AliCloudWrapper::SImageInfoLib sImage;
+        if (sContext.sFacade.GetImageInfoForImage(strRegion, strImageId, sImage)) {
+          sPoll.nPercent = 100;
+          sPoll.eState = SPoll::EState::Done;
+        } else {
+          strLastReason = sContext.sFacade.GetLastError();
+          sPoll.strState = "not available yet";
+        }
+        return true;
+      },
+      false, &strLastReason);
+}
+
+bool AwaitInstanceStatus(SContext& sContext, const std::string& strInstanceId, const std::string& strWanted,
+                         const SWaitBounds& sBounds) {
+  return Await(
+      sContext, "instance " + strInstanceId, "become " + strWanted, sBounds,
+      [&](SPoll& sPoll) {
+        std::string strStatus;
+        if (!sContext.sFacade.GetStatusOfInstance(strInstanceId, strStatus)) return false;
+        sPoll.strState = strStatus;
+        sPoll.eState = strStatus == strWanted ? SPoll::EState::Done : SPoll::EState::Pending;
+        return true;
+      },
+      false);
+}
+
 }  // namespace acw

@@ -21,6 +21,27 @@ boost::json::array ItemsToJson(const std::vector<Record>& vecItems) {
   return arrItems;
 }
 
+// The columns a text takes on a terminal: one per UTF-8 character, two for
+// the wide East Asian ones (names in Chinese are common on this service).
+size_t DisplayWidth(const std::string& strText) {
+  size_t nWidth = 0;
+  for (size_t i = 0; i < strText.size();) {
+    const auto c = static_cast<unsigned char>(strText[i]);
+    const size_t nBytes = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+    uint32_t nCode = nBytes == 1 ? c : c & (0x7F >> nBytes);
+    for (size_t k = 1; k < nBytes && i + k < strText.size(); ++k) {
+      nCode = (nCode << 6) | (static_cast<unsigned char>(strText[i + k]) & 0x3F);
+    }
+    const bool bWide = (nCode >= 0x1100 && nCode <= 0x115F) || (nCode >= 0x2E80 && nCode <= 0xA4CF) ||
+                       (nCode >= 0xAC00 && nCode <= 0xD7A3) || (nCode >= 0xF900 && nCode <= 0xFAFF) ||
+                       (nCode >= 0xFE30 && nCode <= 0xFE4F) || (nCode >= 0xFF00 && nCode <= 0xFF60) ||
+                       (nCode >= 0xFFE0 && nCode <= 0xFFE6) || (nCode >= 0x20000 && nCode <= 0x3FFFD);
+    nWidth += bWide ? 2 : 1;
+    i += nBytes;
+  }
+  return nWidth;
+}
+
 std::string UpperCase(std::string strText) {
   for (char& c : strText) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return strText;
@@ -111,7 +132,7 @@ void Output::Rows(const std::vector<Record>& vecItems) {
   std::vector<size_t> vecWidths(vecRows.front().size(), 0);
   for (const auto& vecRow : vecRows) {
     for (size_t i = 0; i < vecRow.size() && i < vecWidths.size(); ++i) {
-      vecWidths[i] = std::max(vecWidths[i], vecRow[i].size());
+      vecWidths[i] = std::max(vecWidths[i], DisplayWidth(vecRow[i]));
     }
   }
   for (const auto& vecRow : vecRows) {
@@ -119,7 +140,7 @@ void Output::Rows(const std::vector<Record>& vecItems) {
     for (size_t i = 0; i < vecRow.size() && i < vecWidths.size(); ++i) {
       // Two spaces between columns; no padding after the last one.
       strText += vecRow[i];
-      if (i + 1 < vecRow.size()) strText += std::string(vecWidths[i] - vecRow[i].size() + 2, ' ');
+      if (i + 1 < vecRow.size()) strText += std::string(vecWidths[i] - DisplayWidth(vecRow[i]) + 2, ' ');
     }
     m_out << strText << "\n";
   }

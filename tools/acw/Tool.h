@@ -89,5 +89,7 @@ void RegisterSessionCommands(CommandTable& sTable);
 void RegisterStorageCommands(CommandTable& sTable);
 void RegisterNetworkCommands(CommandTable& sTable);
 void RegisterDatabaseCommands(CommandTable& sTable);
+void RegisterComputeCommands(CommandTable& sTable);
+void RegisterBackupCommands(CommandTable& sTable);
 
 }  // namespace acw

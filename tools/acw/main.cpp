@@ -139,6 +139,8 @@ int Run(int argc, char** argv) {
   RegisterStorageCommands(sTable);
   RegisterNetworkCommands(sTable);
   RegisterDatabaseCommands(sTable);
+  RegisterComputeCommands(sTable);
+  RegisterBackupCommands(sTable);
   CLI::App* pHelp = app.add_subcommand("help", "this text, or the options of one command");
   std::string strTopic;
   pHelp->add_option("command", strTopic, "the command to explain");

@@ -196,6 +196,9 @@ struct ListNames {
 // an empty list with the real totals.
 void AddPagedList(const ActionContext& ctx, boost::json::object& out, const std::vector<boost::json::object>& items,
                   ListNames names, PageRules rules);
+// The same over items selected in place (no copy of the whole selection): for large collections.
+void AddPagedList(const ActionContext& ctx, boost::json::object& out, const std::vector<const boost::json::object*>& items,
+                  ListNames names, PageRules rules);
 // The list without paging: out[wrapper][item] = [...].
 void AddList(boost::json::object& out, const std::vector<boost::json::object>& items, ListNames names);
 
@@ -211,6 +214,9 @@ struct TokenRules {
 // "InvalidNextToken.Malformed"), with "NextToken" naming the next page ("" on the last) and
 // "TotalCount"; otherwise AddPagedList by number, with "NextToken": "".
 void AddEcsList(const ActionContext& ctx, boost::json::object& out, const std::vector<boost::json::object>& items,
+                ListNames names, PageRules pages, TokenRules tokens);
+// The same over items selected in place (no copy of the whole selection).
+void AddEcsList(const ActionContext& ctx, boost::json::object& out, const std::vector<const boost::json::object*>& items,
                 ListNames names, PageRules pages, TokenRules tokens);
 
 using ActionHandler = std::function<boost::json::object(ActionContext&)>;
@@ -246,5 +252,7 @@ void RegisterEcsInstanceActions(ActionTable& table);
 void RegisterEcsStorageActions(ActionTable& table);
 void RegisterNetworkActions(ActionTable& table);
 void RegisterRdsActions(ActionTable& table);
+// ecs_inventory.cpp: zones, instance type families and types, available resources, images.
+void RegisterEcsInventoryActions(ActionTable& table);
 
 }  // namespace AcwEmulator
