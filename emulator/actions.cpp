@@ -442,6 +442,7 @@ ActionTable BuildActionTable() {
     RegisterEcsRegionActions(table);
     RegisterEcsInstanceActions(table);
     RegisterEcsStorageActions(table);
+    RegisterEcsLifecycleActions(table);
     RegisterNetworkActions(table);
     RegisterRdsActions(table);
     RegisterEcsInventoryActions(table);

@@ -481,6 +481,10 @@ json::object DeleteSnapshot(ActionContext& ctx) {
     if (usedByDisk && !force) {
         Fail(403, "SnapshotCreatedDisk", "The specified snapshot has been used to create disks.");
     }
+    // An image built from the snapshot pins it whatever "Force" says: the image goes first.
+    if (SnapshotUsedByImage(ctx.world, snapshotId)) {
+        Fail(403, "SnapshotCreatedImage", "The specified snapshot has been used to create a custom image.");
+    }
     ctx.world.Remove("Snapshots", snapshotId);
     return {};
 }

@@ -74,6 +74,9 @@ inline const std::string ENGINE = "Engine";
 // ---- compute inventory ----
 inline const std::string ACCEPT_LANGUAGE = "AcceptLanguage";
 inline const std::string NEXT_TOKEN = "NextToken";
+// ---- compute operations: custom images
+inline const std::string ARCHITECTURE = "Architecture";
+inline const std::string PLATFORM = "Platform";
 }  // namespace AliCloudParameterNames
 
 // Values of the "Action" parameter for the compute and network services.

@@ -187,6 +187,29 @@ class CAliCloudWrapper {
   // Gives the instance a public address (the one it has, if any) and returns it.
   bool AssociatePublicIP(const std::string& strInstanceId, std::string& strIpAddress);
 
+  // ---- instance life cycle, disk attachment and images ----
+  // Creates an instance from the image for a restore, from the record and the
+  // configuration document kept with the backup (may be empty). When the
+  // record's first security group is gone, the first group of its VPC (or a new
+  // one) is used. The instance starts "Pending", then "Stopped".
+  bool CreateInstance(const SVMInfoLib& sVMInfo, const std::string& strImageId,
+                      const std::string& strConfigFile, std::string& strInstanceId);
+  // A failure sets the last error and writes no log line.
+  bool DeleteInstance(const std::string& strInstanceId);
+  bool PowerOnInstance(const std::string& strInstanceId);
+  bool PowerOffInstance(const std::string& strInstanceId, bool bForceStop, bool bConfirmStop,
+                        bool bKeepCharging);
+  // bDiskLimitReached: true only when the instance has no room for another disk.
+  bool AttachDisk(const std::string& strInstanceId, const std::string& strDiskId,
+                  bool& bDiskLimitReached, bool bDeleteWithInstance);
+  bool CreateImageFromDiskSnapshots(const std::string& strRegionId,
+                                    const std::string& strSystemDiskSnapshotId,
+                                    const std::vector<std::string>& vecDataDiskSnapshotIds,
+                                    const std::string& strArchitecture, const std::string& strPlatform,
+                                    std::string& strImageId, const std::string& strImageName,
+                                    const std::string& strDescription);
+  bool DeleteImage(const std::string& strRegionId, const std::string& strImageId, bool bForce);
+
   // ---- database inventory (needs ConnectRDS or InitRDS first: before that
   // these fail with a last error that says so, and send nothing) ----
   // Finds the database instances of every region, optionally of one engine.

@@ -21,6 +21,7 @@ const std::vector<SSettingDefinition>& SettingsTable() {
       {VS, "nAliCloudSnapshotNotReadyMaxWaitInSec", "3600", "seconds", "CreateDisk's wait for a snapshot"},
       {VS, "nAliCloudDetachDiskMaxWaitInSec", "600", "seconds", "DetachDisk's wait for the detach"},
       {VS, "nAliCloudDiskInitializingMaxWaitInSec", "1800", "seconds", "DeleteDisk's wait while initialising"},
+      {VS, "nAliCloudCreateInstanceInternalErrorMaxWaitInSec", "300", "seconds", "CreateInstance's resends on InternalError"},
       {VS, "AliCloudLogFile", "none", "text", "append log lines to this file"},
       {VS, "nAliCloudLogLevel", "0", "level", "log level when no program sets one"},
       {VS, "nAliCloudLogToStderr", "0", "flag", "1: log lines also to standard error"},

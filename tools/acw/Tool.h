@@ -91,5 +91,6 @@ void RegisterNetworkCommands(CommandTable& sTable);
 void RegisterDatabaseCommands(CommandTable& sTable);
 void RegisterComputeCommands(CommandTable& sTable);
 void RegisterBackupCommands(CommandTable& sTable);
+void RegisterRestoreCommands(CommandTable& sTable);
 
 }  // namespace acw

@@ -141,6 +141,7 @@ int Run(int argc, char** argv) {
   RegisterDatabaseCommands(sTable);
   RegisterComputeCommands(sTable);
   RegisterBackupCommands(sTable);
+  RegisterRestoreCommands(sTable);
   CLI::App* pHelp = app.add_subcommand("help", "this text, or the options of one command");
   std::string strTopic;
   pHelp->add_option("command", strTopic, "the command to explain");

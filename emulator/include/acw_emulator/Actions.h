@@ -11,6 +11,7 @@
 //   ecs_regions.cpp    RegisterEcsRegionActions     regions, zones, instance types
 //   ecs_instances.cpp  RegisterEcsInstanceActions   instances, images, security group joins
 //   ecs_storage.cpp    RegisterEcsStorageActions    disks, snapshots
+//   ecs_lifecycle.cpp  RegisterEcsLifecycleActions  instance life cycle, disk attachment, images
 //   vpc_network.cpp    RegisterNetworkActions       security groups, VPCs, VSwitches, EIPs
 //   rds.cpp            RegisterRdsActions           database regions and instances
 //
@@ -254,5 +255,9 @@ void RegisterNetworkActions(ActionTable& table);
 void RegisterRdsActions(ActionTable& table);
 // ecs_inventory.cpp: zones, instance type families and types, available resources, images.
 void RegisterEcsInventoryActions(ActionTable& table);
+// ecs_lifecycle.cpp: instance life cycle, disk attachment, custom images.
+void RegisterEcsLifecycleActions(ActionTable& table);
+// True while an image of the world is built from the snapshot (DeleteSnapshot refuses it then).
+[[nodiscard]] bool SnapshotUsedByImage(const World& world, const std::string& snapshotId);
 
 }  // namespace AcwEmulator

@@ -1,0 +1,605 @@
+// Compute operations against the emulator: the CreateInstance request and its
+// resends, the primary security group, start/stop/delete with their states,
+// Conflict retries, disk attachment, images, group joins, and a restore driven
+// through the facade alone.
+#include <algorithm>
+#include <set>
+
+#include "AliCloudWrapper/CAliCloudComputeOperations.h"
+#include "AliCloudWrapper/CAliCloudWrapper.h"
+#include "AliCloudWrapper/ComputeRecords.h"
+#include "ServiceTestFixture.h"
+
+namespace AliCloudWrapper {
+namespace {
+
+using AcwEmulator::Fault;
+using AcwEmulator::FaultKind;
+
+constexpr const char* REGION = "cn-acwcomp";
+constexpr const char* ZONE = "cn-acwcomp-a";
+constexpr const char* VPC = "vpc-acwcomp0000000001";
+constexpr const char* VPC_WITHOUT_GROUPS = "vpc-acwcomp0000000002";
+constexpr const char* VSWITCH = "vsw-acwcomp0000000001";
+constexpr const char* FIRST_GROUP = "sg-acwcomp0000000001";
+constexpr const char* IMAGE = "m-acwcomp0000000001";
+constexpr const char* IMAGE_WITH_DATA = "m-acwcomp0000000002";  // two data mappings
+constexpr const char* RUNNING = "i-acwcomp0000000001";
+constexpr const char* FREE_DISK = "d-acwcompfree0000001";
+constexpr const char* SYSTEM_SNAPSHOT = "s-acwcompsys00000001";
+constexpr const char* DATA_SNAPSHOT_1 = "s-acwcompdata0000001";
+constexpr const char* DATA_SNAPSHOT_2 = "s-acwcompdata0000002";
+
+Fault ErrorAnswer(const std::string& strAction, const std::string& strCode, int nCount, int nStatus) {
+  Fault sFault(FaultKind::ErrorResponse, strAction, nCount);
+  sFault.status = nStatus;
+  sFault.code = strCode;
+  return sFault;
+}
+
+class ComputeTest : public ServiceTest {
+ protected:
+  std::string_view World() const override {
+    return R"({
+      "Regions": [{"RegionId": "cn-acwcomp", "Zones": [{"ZoneId": "cn-acwcomp-a"}, {"ZoneId": "cn-acwcomp-b"}]}],
+      "Vpcs": [{"VpcId": "vpc-acwcomp0000000001", "RegionId": "cn-acwcomp"},
+               {"VpcId": "vpc-acwcomp0000000002", "RegionId": "cn-acwcomp"},
+               {"VpcId": "vpc-acwcomp0000000003", "RegionId": "cn-acwcomp"}],
+      "VSwitches": [
+        {"VSwitchId": "vsw-acwcomp0000000001", "VpcId": "vpc-acwcomp0000000001", "ZoneId": "cn-acwcomp-a",
+         "CidrBlock": "172.16.1.0/24"},
+        {"VSwitchId": "vsw-acwcomp0000000002", "VpcId": "vpc-acwcomp0000000002", "ZoneId": "cn-acwcomp-a",
+         "CidrBlock": "172.16.2.0/24"}],
+      "SecurityGroups": [
+        {"SecurityGroupId": "sg-acwcomp0000000001", "VpcId": "vpc-acwcomp0000000001", "_RegionId": "cn-acwcomp"},
+        {"SecurityGroupId": "sg-acwcomp0000000002", "VpcId": "vpc-acwcomp0000000001", "_RegionId": "cn-acwcomp"},
+        {"SecurityGroupId": "sg-acwcomp0000000003", "VpcId": "vpc-acwcomp0000000003", "_RegionId": "cn-acwcomp"},
+        {"SecurityGroupId": "sg-acwcomp0000000004", "VpcId": "vpc-acwcomp0000000001", "_RegionId": "cn-acwcomp"}],
+      "Snapshots": [
+        {"SnapshotId": "s-acwcompsys00000001", "RegionId": "cn-acwcomp", "SourceDiskType": "system",
+         "SourceDiskSize": "40"},
+        {"SnapshotId": "s-acwcompdata0000001", "RegionId": "cn-acwcomp", "SourceDiskSize": "100"},
+        {"SnapshotId": "s-acwcompdata0000002", "RegionId": "cn-acwcomp", "SourceDiskSize": "200"}],
+      "Images": [{"ImageId": "m-acwcomp0000000001", "_RegionId": "cn-acwcomp",
+                  "DiskDeviceMappings": {"DiskDeviceMapping": [
+                    {"SnapshotId": "s-acwcompsys00000001", "Size": "40", "Device": "/dev/xvda", "Type": "system"}]}},
+                 {"ImageId": "m-acwcomp0000000002", "_RegionId": "cn-acwcomp",
+                  "DiskDeviceMappings": {"DiskDeviceMapping": [
+                    {"SnapshotId": "s-acwcompsys00000001", "Size": "40", "Device": "/dev/xvda", "Type": "system"},
+                    {"SnapshotId": "s-acwcompdata0000001", "Size": "100", "Device": "/dev/xvdb", "Type": "data"},
+                    {"SnapshotId": "s-acwcompdata0000002", "Size": "200", "Device": "/dev/xvdc", "Type": "data"}]}}],
+      "Instances": [{"InstanceId": "i-acwcomp0000000001", "RegionId": "cn-acwcomp", "ZoneId": "cn-acwcomp-a",
+                     "Status": "Running", "ImageId": "m-acwcomp0000000001",
+                     "VpcAttributes": {"VpcId": "vpc-acwcomp0000000001", "VSwitchId": "vsw-acwcomp0000000001"},
+                     "SecurityGroupIds": {"SecurityGroupId": ["sg-acwcomp0000000001"]}}],
+      "Disks": [
+        {"DiskId": "d-acwcompsys00000001", "RegionId": "cn-acwcomp", "ZoneId": "cn-acwcomp-a", "Type": "system",
+         "InstanceId": "i-acwcomp0000000001", "Device": "/dev/xvda", "Status": "In_use", "DeleteWithInstance": true},
+        {"DiskId": "d-acwcompkeep0000001", "RegionId": "cn-acwcomp", "ZoneId": "cn-acwcomp-a",
+         "InstanceId": "i-acwcomp0000000001", "Device": "/dev/xvdb", "Status": "In_use", "DeleteWithInstance": false},
+        {"DiskId": "d-acwcompfree0000001", "RegionId": "cn-acwcomp", "ZoneId": "cn-acwcomp-a", "Status": "Available"}],
+      "EipAddresses": [{"AllocationId": "eip-acwcomp000000001", "RegionId": "cn-acwcomp", "IpAddress": "47.96.9.9",
+                        "Status": "InUse", "InstanceId": "i-acwcomp0000000001", "InstanceType": "EcsInstance"}]
+    })";
+  }
+
+  void SetUp() override {
+    ServiceTest::SetUp();
+    m_pCompute = std::make_unique<CAliCloudComputeOperations>(m_pECSConnection.get(), &m_sParser, m_pNetwork.get());
+  }
+  void TearDown() override {
+    m_pCompute.reset();
+    ServiceTest::TearDown();
+  }
+  CAliCloudComputeOperations& Compute() { return *m_pCompute; }
+
+  static SDiskInfoLib Disk(bool bSystem, const std::string& strName, const std::string& strCategory,
+                           bool bDeleteWithInstance) {
+    SDiskInfoLib sDisk;
+    sDisk.bIsSystemDisk = bSystem;
+    sDisk.strDiskName = strName;
+    sDisk.strCategory = strCategory;
+    sDisk.bDeleteWithInstance = bDeleteWithInstance;
+    return sDisk;
+  }
+
+  // A record as a restore builds it: placement, type, the network and one group.
+  static SVMInfoLib Record(const std::string& strGroup = FIRST_GROUP) {
+    SVMInfoLib sVM;
+    sVM.strRegionId = REGION;
+    sVM.strZoneId = ZONE;
+    sVM.strInstanceType = "ecs.g6.large";
+    sVM.strInstanceName = "restored";
+    sVM.strNewHostName = "new-host";
+    sVM.sNetworkInfo.strVpcId = VPC;
+    sVM.sNetworkInfo.strVSwitchId = VSWITCH;
+    SSecurityGroupInfoLib sGroup;
+    sGroup.strSecurityGroupId = strGroup;
+    sVM.vecSecurityGroups.push_back(sGroup);
+    return sVM;
+  }
+
+  // Instances (or disks) of the world whose member has that value.
+  std::vector<std::string> IdsWhere(const char* pszCollection, const char* pszMember, const std::string& strValue) {
+    std::vector<std::string> vecIds;
+    const std::string strIdMember = AcwEmulator::World::Collection(pszCollection).idMember;
+    Emulator().WithWorld([&](AcwEmulator::World& world) {
+      for (const auto& item : world.Items(pszCollection)) {
+        const auto* pValue = item.if_contains(pszMember);
+        const std::string strText = pValue == nullptr ? ""
+                                    : pValue->is_string() ? std::string(pValue->as_string())
+                                                          : boost::json::serialize(*pValue);
+        if (strText == strValue) vecIds.push_back(std::string(item.at(strIdMember).as_string()));
+      }
+    });
+    return vecIds;
+  }
+
+  // Lets the emulator's transient states pass (they advance with requests).
+  void LetRequestsPass(int nCount) {
+    for (int n = 0; n < nCount; ++n) {
+      bool bExists = false;
+      ASSERT_FALSE(Storage().DoesDiskExist(REGION, FREE_DISK, bExists).IsError());
+    }
+  }
+
+  std::unique_ptr<CAliCloudComputeOperations> m_pCompute;
+};
+
+// What CreateInstance sends for a record, a document and a disk list: the
+// bandwidth capped or left out, the host name's source, "VSwitchId" always,
+// only the first private address, data disks numbered 1, 2 wherever the
+// system disk stands (the service refuses "DataDisk.0").
+TEST_F(ComputeTest, CreateInstanceSendsTheRecordTheDocumentAndTheDisks) {
+  const SDiskInfoLib sSystem = Disk(true, "sys", "cloud_essd", true);
+  const SDiskInfoLib sData1 = Disk(false, "data-1", "cloud_ssd", false);
+  const SDiskInfoLib sData2 = Disk(false, "", "cloud_essd", true);
+  struct SCase {
+    const char* pszName;
+    std::string strDocument;
+    std::vector<SDiskInfoLib> vecDisks;
+    std::vector<std::string> vecPrivateIps;
+    std::string strExpected;
+  };
+  const auto names = {"HostName", "Description", "InternetMaxBandwidthOut", "VSwitchId", "PrivateIpAddress",
+                      "SystemDisk.Category", "SystemDisk.DiskName", "DataDisk.1.Category",
+                      "DataDisk.1.DeleteWithInstance", "DataDisk.1.DiskName", "DataDisk.2.Category",
+                      "DataDisk.2.DeleteWithInstance", "DataDisk.2.DiskName", "DataDisk.0.Category"};
+  const std::string strDisks =
+      " SystemDisk.Category=cloud_essd SystemDisk.DiskName=sys DataDisk.1.Category=cloud_ssd "
+      "DataDisk.1.DeleteWithInstance=false DataDisk.1.DiskName=data-1 DataDisk.2.Category=cloud_essd "
+      "DataDisk.2.DeleteWithInstance=true DataDisk.2.DiskName DataDisk.0.Category";
+  const SCase aCases[] = {
+      {"document, system disk first", R"({"HostName":"old-host","Description":"backed up","InternetMaxBandwidthOut":250})",
+       {sSystem, sData1, sData2}, {"172.16.1.20", "172.16.1.21"},
+       "HostName=old-host Description=backed up InternetMaxBandwidthOut=100 VSwitchId=" + std::string(VSWITCH) +
+           " PrivateIpAddress=172.16.1.20" + strDisks},
+      {"no bandwidth, system disk between", R"({"InternetMaxBandwidthOut":-1})", {sData1, sSystem, sData2}, {},
+       "HostName=new-host Description InternetMaxBandwidthOut VSwitchId=" + std::string(VSWITCH) +
+           " PrivateIpAddress" + strDisks},
+      {"no document, data disks first", "", {sData1, sData2, sSystem}, {},
+       "HostName=new-host Description InternetMaxBandwidthOut VSwitchId=" + std::string(VSWITCH) +
+           " PrivateIpAddress" + strDisks},
+      {"zero bandwidth, no disks", R"({"InternetMaxBandwidthOut":0})", {}, {},
+       "HostName=new-host Description InternetMaxBandwidthOut=0 VSwitchId=" + std::string(VSWITCH) +
+           " PrivateIpAddress SystemDisk.Category SystemDisk.DiskName DataDisk.1.Category "
+           "DataDisk.1.DeleteWithInstance DataDisk.1.DiskName DataDisk.2.Category DataDisk.2.DeleteWithInstance "
+           "DataDisk.2.DiskName DataDisk.0.Category"},
+  };
+  for (const SCase& sCase : aCases) {
+    SVMInfoLib sVM = Record();
+    sVM.vecDisks = sCase.vecDisks;
+    sVM.sNetworkInfo.vecPrivateIpAddresses = sCase.vecPrivateIps;
+    std::string strId;
+    const CZeError err = Compute().CreateInstance(sVM, IMAGE_WITH_DATA, sCase.strDocument, strId);
+    ASSERT_FALSE(err.IsError()) << sCase.pszName << ": " << err.AsString();
+    const auto sEntry = JournalOf("CreateInstance").back();
+    EXPECT_EQ(Sent(sEntry, names), sCase.strExpected) << sCase.pszName;
+    EXPECT_EQ(Sent(sEntry, {"ImageId", "InstanceType", "SecurityGroupId", "PasswordInherit", "ZoneId", "InstanceName"}),
+              "ImageId=" + std::string(IMAGE_WITH_DATA) + " InstanceType=ecs.g6.large SecurityGroupId=" + FIRST_GROUP +
+                  " PasswordInherit=True ZoneId=" + ZONE + " InstanceName=restored")
+        << sCase.pszName;
+    EXPECT_EQ(WorldText("Instances", strId, "Status"), "Pending") << sCase.pszName;
+  }
+}
+
+TEST_F(ComputeTest, CreateInstanceFindsOrMakesThePrimaryGroup) {
+  struct SCase {
+    const char* pszName;
+    std::string strGroup, strVpc, strVSwitch;
+    bool bGroupCreated;
+  };
+  const SCase aCases[] = {
+      {"present", "sg-acwcomp0000000002", VPC, VSWITCH, false},
+      {"missing: the VPC's first", "sg-gone", VPC, VSWITCH, false},
+      {"missing in a VPC without groups", "sg-gone", VPC_WITHOUT_GROUPS, "vsw-acwcomp0000000002", true},
+  };
+  for (const SCase& sCase : aCases) {
+    Emulator().ClearJournal();
+    SVMInfoLib sVM = Record(sCase.strGroup);
+    sVM.sNetworkInfo.strVpcId = sCase.strVpc;
+    sVM.sNetworkInfo.strVSwitchId = sCase.strVSwitch;
+    std::string strId;
+    ASSERT_FALSE(Compute().CreateInstance(sVM, IMAGE, "", strId).IsError()) << sCase.pszName;
+    const std::string strUsed = Param(JournalOf("CreateInstance").back(), "SecurityGroupId").value_or("");
+    EXPECT_EQ(sVM.vecSecurityGroups.front().strSecurityGroupId, strUsed) << sCase.pszName;
+    EXPECT_EQ(JournalOf("CreateSecurityGroup").size(), sCase.bGroupCreated ? 1u : 0u) << sCase.pszName;
+    if (!sCase.bGroupCreated) {
+      EXPECT_EQ(strUsed, sCase.strGroup == "sg-gone" ? std::string(FIRST_GROUP) : sCase.strGroup);
+    }
+    EXPECT_EQ(WorldText("SecurityGroups", strUsed, "VpcId"), sCase.strVpc) << sCase.pszName;
+  }
+}
+
+// The resends after "InternalError" (any letter case) carry one token, pause
+// 10 s each, never make a second instance, and stop at the bound.
+TEST_F(ComputeTest, CreateInstanceResendsOnInternalErrorWithOneTokenWithinTheBound) {
+  Fault sDoneThenFailed = ErrorAnswer("CreateInstance", "internalerror", 1, 500);
+  sDoneThenFailed.executeAction = true;
+  InjectFault(ErrorAnswer("CreateInstance", "InternalError", 1, 500));
+  InjectFault(sDoneThenFailed);
+  SVMInfoLib sVM = Record();
+  std::string strId;
+  ASSERT_FALSE(Compute().CreateInstance(sVM, IMAGE, "", strId).IsError());
+  std::set<std::string> setTokens;
+  for (const auto& sEntry : JournalOf("CreateInstance")) setTokens.insert(Param(sEntry, "ClientToken").value_or(""));
+  EXPECT_EQ(JournalOf("CreateInstance").size(), 3u);
+  EXPECT_EQ(setTokens.size(), 1u);
+  EXPECT_EQ(Sleeps().Pauses(), (std::vector<uint64_t>{10000, 10000}));
+  EXPECT_EQ(IdsWhere("Instances", "InstanceName", "restored"), std::vector<std::string>{strId});
+  EXPECT_EQ(Log().Count("Internal error reported from server. Retrying after 10 seconds"), 2u);
+
+  // A service that keeps failing: a bound of 30 s gives up after the third pause.
+  SetSetting(CAliCloudComputeOperations::CREATE_INSTANCE_INTERNAL_ERROR_MAX_WAIT_IN_SEC, 30);
+  InjectFault(ErrorAnswer("CreateInstance", "InternalError", 50, 500));
+  strId.clear();
+  const CZeError err = Compute().CreateInstance(sVM, IMAGE, "", strId);
+  EXPECT_EQ(err.GetErrorMessage(), "Error code: InternalError");
+  EXPECT_TRUE(strId.empty());
+  EXPECT_EQ(JournalOf("CreateInstance").size(), 3u + 4u);
+  EXPECT_EQ(Sleeps().Pauses().size(), 2u + 3u);
+  EXPECT_TRUE(Log().Contains("the bound set by [nAliCloudCreateInstanceInternalErrorMaxWaitInSec]"));
+}
+
+// A lost answer is resent by the connection with the same token: the caller
+// gets the one instance the service made. When nothing ever answers, the
+// connection's own error comes back.
+TEST_F(ComputeTest, CreateInstanceSurvivesALostAnswerAndReportsSilence) {
+  Fault sLost(FaultKind::CloseBeforeAnswer, "CreateInstance", 1);
+  sLost.executeAction = true;
+  InjectFault(sLost);
+  SVMInfoLib sVM = Record();
+  std::string strId;
+  ASSERT_FALSE(Compute().CreateInstance(sVM, IMAGE, "", strId).IsError());
+  EXPECT_EQ(JournalOf("CreateInstance").size(), 2u);
+  EXPECT_EQ(IdsWhere("Instances", "InstanceName", "restored"), std::vector<std::string>{strId});
+
+  InjectFault(FaultKind::CloseBeforeAnswer, "CreateInstance", 3);
+  const CZeError err = Compute().CreateInstance(sVM, IMAGE, "", strId);
+  EXPECT_EQ(err.GetErrorMessage(), "Request did not complete successfully. Failed to parse error response.");
+  EXPECT_EQ(JournalOf("CreateInstance").size(), 2u + 3u);
+
+  // A success answer without the id is the parse failure, not an empty id.
+  InjectFault(ErrorAnswer("CreateInstance", "Odd", 1, 200));
+  strId = "before";
+  EXPECT_EQ(Compute().CreateInstance(sVM, IMAGE, "", strId).GetErrorMessage(),
+            "Failed to parse instance Id from response.");
+  EXPECT_EQ(strId, "before");
+  InjectFault(FaultKind::NotJson, "CreateInstance");
+  EXPECT_EQ(Compute().CreateInstance(sVM, IMAGE, "", strId).GetErrorMessage(), "Failed to parse error response.");
+}
+
+TEST_F(ComputeTest, ArgumentChecksSendNothing) {
+  SVMInfoLib sNoGroups = Record();
+  sNoGroups.vecSecurityGroups.clear();
+  SVMInfoLib sNoRegion = Record();
+  sNoRegion.strRegionId.clear();
+  SVMInfoLib sNoType = Record();
+  sNoType.strInstanceType.clear();
+  std::string strOut;
+  bool bFlag = true;
+  const std::vector<std::pair<CZeError, std::string>> vecCases = {
+      {Compute().CreateInstance(sNoRegion, "", "", strOut), "Empty region Id passed."},
+      {Compute().CreateInstance(sNoType, IMAGE, "", strOut), "Instance type not specified."},
+      {Compute().CreateInstance(sNoGroups, IMAGE, "", strOut), "Empty list of security groups."},
+      {Compute().CreateInstance(sNoType, "", "", strOut), "Empty image Id passed."},
+      {Compute().DeleteInstance(""), "Empty instance Id passed."},
+      {Compute().PowerOffInstance("", true, true, true), "Empty instance Id passed."},
+      {Compute().JoinSecurityGroup(RUNNING, ""), "Empty security group Id passed."},
+      {Compute().AttachDisk(RUNNING, "", bFlag, false), "Empty disk Id passed."},
+      {Compute().CreateImageFromDiskSnapshots(REGION, "", {}, "", "", strOut, "", ""),
+       "Empty OS Disk snapshot Id passed."},
+      {Compute().DeleteImage("", IMAGE, false), "Empty region Id passed."},
+  };
+  for (const auto& [err, strMessage] : vecCases) EXPECT_EQ(err.GetErrorMessage(), strMessage);
+  EXPECT_TRUE(Journal().empty());
+  SVMInfoLib sBadDocument = Record();
+  EXPECT_EQ(Compute().CreateInstance(sBadDocument, IMAGE, "not json", strOut).GetErrorMessage(),
+            "Failed to parse configuration JSON.");
+  EXPECT_TRUE(JournalOf("CreateInstance").empty());
+}
+
+// "InvalidOperation.Conflict" in exactly that case is retried (start: 3
+// attempts 15 s apart; attach: 4 attempts 20 s apart); anything else is not.
+TEST_F(ComputeTest, ConflictRetriesForStartAndAttach) {
+  struct SCase {
+    const char* pszAction;
+    std::string strCode;
+    int nFaults;
+    size_t nRequests;
+    std::vector<uint64_t> vecPauses;
+    bool bSucceeds;
+  };
+  const SCase aCases[] = {
+      {"StartInstance", "InvalidOperation.Conflict", 3, 3, {15000, 15000}, false},
+      {"StartInstance", "InvalidOperation.Conflict", 1, 2, {15000}, true},
+      {"StartInstance", "invalidoperation.conflict", 1, 1, {}, false},
+      {"AttachDisk", "InvalidOperation.Conflict", 4, 4, {20000, 20000, 20000}, false},
+      {"AttachDisk", "InvalidOperation.Conflict", 2, 3, {20000, 20000}, true},
+      {"AttachDisk", "IncorrectDiskStatus", 1, 1, {}, false},
+  };
+  for (const SCase& sCase : aCases) {
+    Emulator().Reset();
+    Emulator().Seed(World());
+    WithItem("Instances", RUNNING, [](boost::json::object& instance) { instance["Status"] = "Stopped"; });
+    const size_t nPausesBefore = Sleeps().Pauses().size();
+    InjectFault(ErrorAnswer(sCase.pszAction, sCase.strCode, sCase.nFaults, 409));
+    bool bLimit = true;
+    const CZeError err = std::string(sCase.pszAction) == "StartInstance"
+                             ? Compute().PowerOnInstance(RUNNING)
+                             : Compute().AttachDisk(RUNNING, FREE_DISK, bLimit, false);
+    const std::string strLabel = std::string(sCase.pszAction) + " " + sCase.strCode;
+    EXPECT_EQ(err.IsError(), !sCase.bSucceeds) << strLabel;
+    EXPECT_EQ(JournalOf(sCase.pszAction).size(), sCase.nRequests) << strLabel;
+    const auto vecPauses = Sleeps().Pauses();
+    EXPECT_EQ(std::vector<uint64_t>(vecPauses.begin() + nPausesBefore, vecPauses.end()), sCase.vecPauses) << strLabel;
+    if (std::string(sCase.pszAction) == "AttachDisk") {
+      EXPECT_FALSE(bLimit) << strLabel;
+    }
+  }
+}
+
+// The disk-limit flag: the service's code in any letter case, and the
+// emulator's own limit; a disk in another zone is refused without the flag.
+TEST_F(ComputeTest, AttachDiskReportsTheDiskLimit) {
+  bool bLimit = false;
+  InjectFault(ErrorAnswer("AttachDisk", "instanceDISKlimitexceeded", 1, 403));
+  EXPECT_EQ(Compute().AttachDisk(RUNNING, FREE_DISK, bLimit, false).GetErrorMessage(),
+            "Error code: instanceDISKlimitexceeded");
+  EXPECT_TRUE(bLimit);
+  EXPECT_EQ(JournalOf("AttachDisk").size(), 1u);
+
+  WithItem("Instances", RUNNING, [](boost::json::object& instance) { instance["_DataDiskLimit"] = 1; });
+  EXPECT_EQ(Compute().AttachDisk(RUNNING, FREE_DISK, bLimit, false).GetErrorMessage(),
+            "Error code: InstanceDiskLimitExceeded");
+  EXPECT_TRUE(bLimit);
+
+  WithItem("Disks", FREE_DISK, [](boost::json::object& disk) { disk["ZoneId"] = "cn-acwcomp-b"; });
+  EXPECT_EQ(Compute().AttachDisk(RUNNING, FREE_DISK, bLimit, true).GetErrorMessage(),
+            "Error code: ResourcesNotInSameZone");
+  EXPECT_FALSE(bLimit);
+  EXPECT_EQ(Param(JournalOf("AttachDisk").back(), "DeleteWithInstance"), "true");
+  EXPECT_TRUE(Log().Contains("The specified instance has reached the maximum disk limit."));
+}
+
+// A running instance cannot be deleted; once stopped, its flagged disks go with
+// it, the others and its elastic address become available again.
+TEST_F(ComputeTest, StopThenDeleteReleasesDisksAndAddress) {
+  EXPECT_EQ(Compute().DeleteInstance(RUNNING).GetErrorMessage(), "Error code: IncorrectInstanceStatus");
+  ASSERT_FALSE(Compute().PowerOffInstance(RUNNING, false, false, true).IsError());
+  EXPECT_EQ(Sent(JournalOf("StopInstance")[0], {"ForceStop", "ConfirmStop", "StoppedMode"}),
+            "ForceStop ConfirmStop StoppedMode=KeepCharging");
+  EXPECT_EQ(WorldText("Instances", RUNNING, "Status"), "Stopping");
+  EXPECT_EQ(WorldText("Instances", RUNNING, "StoppedMode"), "KeepCharging");
+  EXPECT_EQ(Compute().PowerOffInstance(RUNNING, true, true, false).GetErrorMessage(),
+            "Error code: IncorrectInstanceStatus");
+  EXPECT_EQ(Sent(JournalOf("StopInstance").back(), {"ForceStop", "ConfirmStop", "StoppedMode"}),
+            "ForceStop=true ConfirmStop=true StoppedMode");
+  LetRequestsPass(1);
+  EXPECT_EQ(WorldText("Instances", RUNNING, "Status"), "Stopped");
+
+  ASSERT_FALSE(Compute().DeleteInstance(RUNNING).IsError());
+  EXPECT_FALSE(WorldHas("Instances", RUNNING));
+  EXPECT_FALSE(WorldHas("Disks", "d-acwcompsys00000001"));
+  EXPECT_EQ(WorldText("Disks", "d-acwcompkeep0000001", "Status"), "Available");
+  EXPECT_EQ(WorldText("Disks", "d-acwcompkeep0000001", "InstanceId"), "");
+  EXPECT_EQ(WorldText("EipAddresses", "eip-acwcomp000000001", "Status"), "Available");
+  EXPECT_EQ(Compute().DeleteInstance(RUNNING).GetErrorMessage(), "Error code: InvalidInstanceId.NotFound");
+  EXPECT_TRUE(Log().Contains("DeleteInstance failed with error ["));
+}
+
+// Images from zero and two data snapshots, an instance made from the second
+// with the image's data disks, and the image's hold on its snapshots.
+TEST_F(ComputeTest, ImagesFromSnapshotsAndTheirDeletion) {
+  // The image stays "Creating" for the next three requests.
+  SetRegionKnob(REGION, "_ImageCreatingRequests", 3);
+  std::string strBare, strFull;
+  ASSERT_FALSE(Compute().CreateImageFromDiskSnapshots(REGION, SYSTEM_SNAPSHOT, {}, "", "", strBare, "", "").IsError());
+  ASSERT_FALSE(Compute()
+                   .CreateImageFromDiskSnapshots(REGION, SYSTEM_SNAPSHOT, {DATA_SNAPSHOT_1, DATA_SNAPSHOT_2},
+                                                 "x86_64", "Debian", strFull, "restore-image", "from backup")
+                   .IsError());
+  const auto vecCreates = JournalOf("CreateImage");
+  const auto names = {"SnapshotId", "Architecture", "Platform", "ImageName", "DiskDeviceMapping.1.SnapshotId",
+                      "DiskDeviceMapping.1.DiskType", "DiskDeviceMapping.2.SnapshotId",
+                      "DiskDeviceMapping.2.DiskType", "DiskDeviceMapping.3.SnapshotId"};
+  EXPECT_EQ(Sent(vecCreates[0], names),
+            "SnapshotId=" + std::string(SYSTEM_SNAPSHOT) + " Architecture= Platform= ImageName " +
+                "DiskDeviceMapping.1.SnapshotId=" + SYSTEM_SNAPSHOT + " DiskDeviceMapping.1.DiskType=system " +
+                "DiskDeviceMapping.2.SnapshotId DiskDeviceMapping.2.DiskType DiskDeviceMapping.3.SnapshotId");
+  EXPECT_EQ(Sent(vecCreates[1], names),
+            "SnapshotId=" + std::string(SYSTEM_SNAPSHOT) + " Architecture=x86_64 Platform=Debian " +
+                "ImageName=restore-image DiskDeviceMapping.1.SnapshotId=" + SYSTEM_SNAPSHOT +
+                " DiskDeviceMapping.1.DiskType=system DiskDeviceMapping.2.SnapshotId=" + DATA_SNAPSHOT_1 +
+                " DiskDeviceMapping.2.DiskType DiskDeviceMapping.3.SnapshotId=" + DATA_SNAPSHOT_2);
+  EXPECT_NE(Param(vecCreates[0], "ClientToken").value_or(""), "");
+  EXPECT_EQ(WorldText("Images", strFull, "Status"), "Creating");
+  EXPECT_EQ(Storage().DeleteSnapshot(DATA_SNAPSHOT_1).GetErrorMessage(), "Error code: SnapshotCreatedImage");
+
+  // Still creating: no instance from it yet, and no deletion either.
+  SVMInfoLib sVM = Record();
+  std::string strInstance;
+  EXPECT_EQ(Compute().CreateInstance(sVM, strFull, "", strInstance).GetErrorMessage(),
+            "Error code: IncorrectImageStatus");
+  ASSERT_FALSE(Compute().CreateInstance(sVM, strFull, "", strInstance).IsError());
+  std::vector<std::string> vecSources;
+  for (const std::string& strDisk : IdsWhere("Disks", "InstanceId", strInstance)) {
+    vecSources.push_back(WorldText("Disks", strDisk, "Device") + "=" + WorldText("Disks", strDisk, "SourceSnapshotId"));
+  }
+  EXPECT_EQ(vecSources, (std::vector<std::string>{"/dev/xvda=" + std::string(SYSTEM_SNAPSHOT),
+                                                  "/dev/xvdb=" + std::string(DATA_SNAPSHOT_1),
+                                                  "/dev/xvdc=" + std::string(DATA_SNAPSHOT_2)}));
+
+  EXPECT_EQ(Compute().DeleteImage(REGION, strFull, false).GetErrorMessage(), "Error code: ImageUsingByInstance");
+  EXPECT_EQ(Param(JournalOf("DeleteImage").back(), "Force"), "false");
+  ASSERT_FALSE(Compute().DeleteImage(REGION, strFull, true).IsError());
+  ASSERT_FALSE(Compute().DeleteImage(REGION, strBare, false).IsError());
+  EXPECT_FALSE(WorldHas("Images", strFull));
+  EXPECT_FALSE(WorldHas("Images", strBare));
+
+  // A lost answer is resent with the token: one image, whose id the caller gets.
+  Fault sLost(FaultKind::CloseBeforeAnswer, "CreateImage", 1);
+  sLost.executeAction = true;
+  InjectFault(sLost);
+  std::string strOnce;
+  ASSERT_FALSE(
+      Compute().CreateImageFromDiskSnapshots(REGION, SYSTEM_SNAPSHOT, {}, "", "", strOnce, "once", "").IsError());
+  EXPECT_EQ(IdsWhere("Images", "ImageName", "once"), std::vector<std::string>{strOnce});
+  InjectFault(ErrorAnswer("CreateImage", "Odd", 1, 200));
+  EXPECT_EQ(Compute().CreateImageFromDiskSnapshots(REGION, SYSTEM_SNAPSHOT, {}, "", "", strOnce, "", "")
+                .GetErrorMessage(),
+            "Failed to parse response string to obtain image id.");
+}
+
+// Every group is tried; a refusal (already a member, another VPC) is logged and
+// the walk goes on; the per-instance limit holds.
+TEST_F(ComputeTest, AssignSecurityGroupsGoesOnAfterAFailure) {
+  std::vector<SSecurityGroupInfoLib> vecGroups(3);
+  vecGroups[0].strSecurityGroupId = "sg-acwcomp0000000002";
+  vecGroups[1].strSecurityGroupId = "sg-acwcomp0000000003";  // another VPC
+  vecGroups[2].strSecurityGroupId = "sg-acwcomp0000000004";
+  EXPECT_FALSE(Compute().AssignSecurityGroupsToInstance(RUNNING, vecGroups));
+  std::vector<std::string> vecCodes;
+  for (const auto& sEntry : JournalOf("JoinSecurityGroup")) vecCodes.push_back(sEntry.code);
+  EXPECT_EQ(vecCodes, (std::vector<std::string>{"", "InvalidInstanceId.Mismatch", ""}));
+  EXPECT_EQ(WorldText("Instances", RUNNING, "SecurityGroupIds"),
+            R"({"SecurityGroupId":["sg-acwcomp0000000001","sg-acwcomp0000000002","sg-acwcomp0000000004"]})");
+  EXPECT_TRUE(Log().Contains("for instance id [" + std::string(RUNNING) +
+                             "] and security group id [sg-acwcomp0000000003]."));
+
+  WithItem("Instances", RUNNING, [](boost::json::object& instance) { instance["_SecurityGroupLimit"] = 3; });
+  EXPECT_EQ(Compute().JoinSecurityGroup(RUNNING, FIRST_GROUP).GetErrorMessage(),
+            "Error code: InvalidInstanceId.AlreadyExists");
+  EXPECT_EQ(Compute().JoinSecurityGroup(RUNNING, "sg-acwcomp0000000003").GetErrorMessage(),
+            "Error code: InvalidInstanceId.Mismatch");
+  WithItem("SecurityGroups", "sg-acwcomp0000000003",
+           [](boost::json::object& group) { group["VpcId"] = "vpc-acwcomp0000000001"; });
+  EXPECT_EQ(Compute().JoinSecurityGroup(RUNNING, "sg-acwcomp0000000003").GetErrorMessage(),
+            "Error code: InstanceSecurityGroupLimitExceeded");
+}
+
+// Rules of the emulator that the library's own requests do not reach: each
+// request is sent as written and answered with the service's code.
+TEST_F(ComputeTest, TheEmulatorAnswersLifecycleRequestsAsTheServiceDoes) {
+  using Pairs = std::vector<std::pair<std::string, std::string>>;
+  const Pairs sCreate = {{"Action", "CreateInstance"}, {"ImageId", IMAGE}, {"InstanceType", "ecs.g6.large"},
+                         {"SecurityGroupId", FIRST_GROUP}, {"VSwitchId", VSWITCH}};
+  const auto fnWith = [](Pairs vecPairs, const Pairs& vecMore) {
+    vecPairs.insert(vecPairs.end(), vecMore.begin(), vecMore.end());
+    return vecPairs;
+  };
+  const Pairs sImage = {{"Action", "CreateImage"}, {"SnapshotId", SYSTEM_SNAPSHOT}, {"ClientToken", "88"}};
+  const std::vector<std::pair<Pairs, std::string>> vecCases = {
+      {fnWith(sCreate, {{"ClientToken", "77"}}), ""},
+      {fnWith(sCreate, {{"ClientToken", "77"}}), ""},  // the same token and parameters: the same instance
+      {fnWith(sCreate, {{"ClientToken", "77"}, {"InstanceName", "other"}}), "IdempotentParameterMismatch"},
+      {fnWith(sCreate, {{"ClientToken", "78"}, {"DataDisk.0.Category", "cloud_essd"}}), "InvalidParameter"},
+      {fnWith(sCreate, {{"ClientToken", "79"}, {"DataDisk.1.Category", "cloud_essd"}}),
+       "InvalidDataDiskSize.ValueNotSupported"},
+      {fnWith(sCreate, {{"ClientToken", "80"}, {"ZoneId", "cn-acwcomp-b"}}), "InvalidParameter.Mismatch"},
+      {fnWith(sCreate, {{"ClientToken", "81"}, {"InternetMaxBandwidthOut", "101"}}),
+       "InvalidInternetMaxBandwidthOut.Malformed"},
+      {{{"Action", "StartInstance"}, {"InstanceId", RUNNING}}, "IncorrectInstanceStatus"},
+      {sImage, ""},
+      {fnWith(sImage, {{"ImageName", "x"}}), "IdempotenceParamNotMatch"},
+      {{{"Action", "CreateImage"}, {"SnapshotId", DATA_SNAPSHOT_1}}, "OperationDenied"},
+      {{{"Action", "DeleteImage"}, {"ImageId", "m-unknown"}}, ""},
+  };
+  std::vector<std::string> vecIds;
+  for (const auto& [vecPairs, strCode] : vecCases) {
+    SAliCloudRequest sRequest = m_pECSConnection->GetRegionSpecificRequest(REGION);
+    for (const auto& [strName, strValue] : vecPairs) sRequest.AddURLParameter(strName, strValue);
+    std::string strResponse;
+    (void)m_pECSConnection->ExecuteRequest(sRequest, strResponse, false);
+    EXPECT_EQ(Journal().back().code, strCode) << vecPairs.front().second << " " << vecPairs.back().first;
+    std::string strId;
+    if (m_sParser.ParseIdResponse(strResponse, "InstanceId", strId) && !strId.empty()) vecIds.push_back(strId);
+  }
+  ASSERT_EQ(vecIds.size(), 2u);
+  EXPECT_EQ(vecIds[0], vecIds[1]);
+}
+
+// The restore a caller drives through the facade alone: an image from a system
+// and two data snapshots, an instance from it, started, and a separately
+// created disk attached. The test only looks at the world to know when the
+// service's transient states have passed, as a caller would poll.
+TEST_F(ComputeTest, RestoreThroughTheFacade) {
+  CAliCloudWrapper sFacade;
+  ASSERT_TRUE(sFacade.Connect(KEY_ID, KEY_SECRET)) << sFacade.GetLastError();
+  std::string strPolled = FREE_DISK;
+  const auto fnAwait = [&](const char* pszCollection, const std::string& strId, const char* pszStatus) {
+    for (int nPoll = 0; nPoll < 10 && WorldText(pszCollection, strId, "Status") != pszStatus; ++nPoll) {
+      bool bExists = false;
+      ASSERT_TRUE(sFacade.DoesDiskExist(REGION, strPolled, bExists));
+    }
+    ASSERT_EQ(WorldText(pszCollection, strId, "Status"), pszStatus) << strId;
+  };
+
+  std::string strImage, strInstance;
+  ASSERT_TRUE(sFacade.CreateImageFromDiskSnapshots(REGION, SYSTEM_SNAPSHOT, {DATA_SNAPSHOT_1, DATA_SNAPSHOT_2},
+                                                   "x86_64", "Debian", strImage, "restore", ""))
+      << sFacade.GetLastError();
+  SDiskInfoLib sExtra;
+  ASSERT_TRUE(sFacade.CreateDisk(REGION, ZONE, sExtra, "", "extra", "cloud_essd", 20LL << 30, false, ""))
+      << sFacade.GetLastError();
+  strPolled = sExtra.strDiskId;  // a look at the new disk also lets it finish "Creating"
+  fnAwait("Images", strImage, "Available");
+  SVMInfoLib sVM = Record();
+  sVM.vecDisks = {Disk(true, "sys", "cloud_essd", true), Disk(false, "d1", "cloud_essd", true),
+                  Disk(false, "d2", "cloud_ssd", false)};
+  ASSERT_TRUE(sFacade.CreateInstance(sVM, strImage, R"({"HostName":"restored-host"})", strInstance))
+      << sFacade.GetLastError();
+  fnAwait("Instances", strInstance, "Stopped");
+  ASSERT_TRUE(sFacade.PowerOnInstance(strInstance)) << sFacade.GetLastError();
+  fnAwait("Instances", strInstance, "Running");
+  fnAwait("Disks", sExtra.strDiskId, "Available");
+  bool bLimit = true;
+  ASSERT_TRUE(sFacade.AttachDisk(strInstance, sExtra.strDiskId, bLimit, true)) << sFacade.GetLastError();
+  EXPECT_FALSE(bLimit);
+  fnAwait("Disks", sExtra.strDiskId, "In_use");
+
+  EXPECT_EQ(IdsWhere("Instances", "ImageId", strImage), std::vector<std::string>{strInstance});
+  EXPECT_EQ(WorldText("Instances", strInstance, "HostName"), "restored-host");
+  std::vector<std::string> vecDisks;
+  for (const std::string& strDisk : IdsWhere("Disks", "InstanceId", strInstance)) {
+    vecDisks.push_back(WorldText("Disks", strDisk, "Device") + " " + WorldText("Disks", strDisk, "DiskName") + " " +
+                       WorldText("Disks", strDisk, "Category") + " " + WorldText("Disks", strDisk, "Size") + " " +
+                       WorldText("Disks", strDisk, "DeleteWithInstance") + " " + WorldText("Disks", strDisk, "Status"));
+  }
+  std::sort(vecDisks.begin(), vecDisks.end());
+  EXPECT_EQ(vecDisks, (std::vector<std::string>{"/dev/xvda sys cloud_essd 40 true In_use",
+                                                "/dev/xvdb d1 cloud_essd 100 true In_use",
+                                                "/dev/xvdc d2 cloud_ssd 200 false In_use",
+                                                "/dev/xvdd extra cloud_essd 20 true In_use"}));
+
+  // Failures: the attach message names the disk first; DeleteInstance only sets the last error.
+  EXPECT_FALSE(sFacade.AttachDisk(strInstance, "d-missing", bLimit, false));
+  EXPECT_TRUE(Log().Contains("Failed to attach disk [d-missing] to instance [" + strInstance + "]. Error: ["));
+  Log().Clear();
+  EXPECT_FALSE(sFacade.DeleteInstance(strInstance));
+  EXPECT_EQ(sFacade.GetLastError(), "Error code: IncorrectInstanceStatus");
+  EXPECT_FALSE(Log().Contains(" Error: ["));
+}
+
+}  // namespace
+}  // namespace AliCloudWrapper
