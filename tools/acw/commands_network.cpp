@@ -17,7 +17,7 @@ void AddVpcs(CommandTable& sTable) {
     if (!sContext.sFacade.GetVPCListInRegion(*pRegion, vecVpcs)) return false;
     std::vector<Record> vecItems;
     for (const auto& sVpc : vecVpcs) vecItems.push_back({{"vpc-id", sVpc.strVpcId}, {"name", sVpc.strVpcName}});
-    sContext.sOut.List("vpcs", "vpc", vecItems);
+    sContext.sOut.List("vpcs", vecItems);
     return true;
   };
 }
@@ -36,7 +36,7 @@ void AddSecurityGroups(CommandTable& sTable) {
                           {"name", sGroup.strSecurityGroupName},
                           {"vpc", sGroup.strVpcId}});
     }
-    sContext.sOut.List("security-groups", "security-group", vecItems);
+    sContext.sOut.List("security-groups", vecItems);
     return true;
   };
 }
