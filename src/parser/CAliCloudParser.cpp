@@ -32,8 +32,8 @@ bool CAliCloudParser::GetNestedList(const mObject& obj, const std::string& outer
                                     const std::string& innerKey, mArray& out) const {
   try {
     return FindNestedArray(*this, __PRETTY_FUNCTION__, obj, outerKey, innerKey, out);
-  } catch (const std::runtime_error& e) {
-    Error(__PRETTY_FUNCTION__, "Exception parsing json list [%s] : \n[%s]", innerKey.c_str(),
+  } catch (const std::exception& e) {
+    Error(__PRETTY_FUNCTION__, "Exception parsing json list [%s] : [%s]", innerKey.c_str(),
           e.what());
     return false;
   }
@@ -45,8 +45,8 @@ bool CAliCloudParser::GetNestedList(const std::string& json, const std::string& 
     mObject obj;
     if (!TkJson::Unserialize(json, obj)) return false;
     return FindNestedArray(*this, __PRETTY_FUNCTION__, obj, outerKey, innerKey, out);
-  } catch (const std::runtime_error& e) {
-    Error(__PRETTY_FUNCTION__, "Exception parsing json list [%s] from json [%s] : \n[%s]",
+  } catch (const std::exception& e) {
+    Error(__PRETTY_FUNCTION__, "Exception parsing json list [%s] from json [%s] : [%s]",
           innerKey.c_str(), json.c_str(), e.what());
     return false;
   }
@@ -59,8 +59,8 @@ bool CAliCloudParser::ParseIdResponse(const std::string& json, const std::string
     if (!TkJson::Unserialize(json, obj)) return false;
     out = TkJson::GetStringValue(obj, key);
     return true;
-  } catch (const std::runtime_error& e) {
-    Error(__PRETTY_FUNCTION__, "Exception parsing json [%s] : \n[%s]", json.c_str(), e.what());
+  } catch (const std::exception& e) {
+    Error(__PRETTY_FUNCTION__, "Exception parsing json [%s] : [%s]", json.c_str(), e.what());
     return false;
   }
 }
@@ -75,7 +75,7 @@ bool CAliCloudParser::ParseIntFromResponse(const std::string& json, const std::s
     }
     out = TkJson::GetIntValue(obj, key);
     return true;
-  } catch (const std::runtime_error& e) {
+  } catch (const std::exception& e) {
     Error(__PRETTY_FUNCTION__, "Exception serializing json object - [%s].", e.what());
     return false;
   }
@@ -83,10 +83,14 @@ bool CAliCloudParser::ParseIntFromResponse(const std::string& json, const std::s
 
 bool CAliCloudParser::ConvertStringListInJSON(const mObject& obj, const std::string& key,
                                               std::vector<std::string>& out) const {
-  mArray arr;
-  if (!TkJson::FindArrayValue(obj, key, arr)) return false;
-  (void)ConvertJSONStringArray(arr, out);
-  return true;
+  try {
+    mArray arr;
+    if (!TkJson::FindArrayValue(obj, key, arr)) return false;
+    return ConvertJSONStringArray(arr, out);
+  } catch (const std::exception& e) {
+    Error(__PRETTY_FUNCTION__, "Exception reading json list [%s] : [%s]", key.c_str(), e.what());
+    return false;
+  }
 }
 
 bool CAliCloudParser::ConvertJSONStringArray(const mArray& arr,

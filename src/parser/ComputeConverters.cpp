@@ -105,9 +105,14 @@ bool CAliCloudParser::Convert(const mObject& obj, SVMInfoLib& out) const {
 }
 
 bool CAliCloudParser::ReadAdditionalInfo(const mObject& additionalInfo, SVMInfoLib& out) const {
-  out.strArchitecture = TkJson::GetStringValue(additionalInfo, AliCloudParserConstants::ARCHITECTURE);
-  out.strOSName = TkJson::GetStringValue(additionalInfo, AliCloudParserConstants::OPERATING_SYSTEM_NAME);
-  return true;
+  try {
+    out.strArchitecture = TkJson::GetStringValue(additionalInfo, AliCloudParserConstants::ARCHITECTURE);
+    out.strOSName = TkJson::GetStringValue(additionalInfo, AliCloudParserConstants::OPERATING_SYSTEM_NAME);
+    return true;
+  } catch (const std::exception& e) {
+    Error(__PRETTY_FUNCTION__, "Exception reading the additional information : [%s]", e.what());
+    return false;
+  }
 }
 
 bool CAliCloudParser::Convert(const mObject& obj, SNetworkInfoLib& out) const {

@@ -131,7 +131,7 @@ bool CAliCloudParser::Convert(const mObject& obj, SElasticIPAddress& out) const 
     // lock must never look free for binding.
     for (const mValue& element : lockReasons) out.vecLockReasons.push_back(LockReasonOf(element));
     return true;
-  } catch (const std::runtime_error& e) {
+  } catch (const std::exception& e) {
     Error(__PRETTY_FUNCTION__, "Exception - [%s].", e.what());
     return false;
   }
@@ -143,7 +143,7 @@ bool CAliCloudParser::Convert(const mObject& obj, SDBInstanceLib& out) const {
     out.strEngine = TkJson::GetStringValue(obj, "Engine");
     out.strRegionId = TkJson::GetStringValue(obj, "RegionId");
     return true;
-  } catch (const std::runtime_error& e) {
+  } catch (const std::exception& e) {
     Error(__PRETTY_FUNCTION__, "Exception - [%s].", e.what());
     return false;
   }
@@ -159,7 +159,7 @@ bool CAliCloudParser::Convert(const mObject& obj, SDBInstanceInfoLib& out) const
     out.strEngine = TkJson::GetStringValue(obj, "Engine");
     out.strEngineVersion = TkJson::GetStringValue(obj, "EngineVersion");
     return true;
-  } catch (const std::runtime_error& e) {
+  } catch (const std::exception& e) {
     Error(__PRETTY_FUNCTION__, "Exception - [%s].", e.what());
     return false;
   }

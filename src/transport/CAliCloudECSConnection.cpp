@@ -14,15 +14,21 @@ namespace {
 // libcurl's CURLOPT_TIMEOUT: whole seconds for the whole transfer.
 constexpr int CURL_OPTION_TIMEOUT = 13;
 
-// A region endpoint becomes the host part of a signed URL. Anything but a plain
-// host name ("user@host", a path, a port, a query) would send the signed request
-// somewhere else than the service meant, so such a value is refused.
-bool IsPlainHostName(const std::string& strHost) {
-  if (strHost.empty() || strHost.size() > 253) return false;
+// A region endpoint becomes the host part of a signed URL. Anything but a host
+// name inside the service's own domain ("user@host", a path, a port, a query,
+// another domain) would send the signed request, and with it the key id and a
+// valid signature, somewhere else than the service, so such a value is refused.
+bool IsServiceHostName(const std::string& strHost) {
+  static const std::string s_strDomain = ".aliyuncs.com";
+  if (strHost.size() <= s_strDomain.size() || strHost.size() > 253) return false;
+  if (strHost.compare(strHost.size() - s_strDomain.size(), s_strDomain.size(), s_strDomain) != 0) {
+    return false;
+  }
+  char cPrevious = '.';
   for (const char c : strHost) {
-    const bool bAllowed = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                          c == '-' || c == '.';
-    if (!bAllowed) return false;
+    const bool bAllowed = (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.';
+    if (!bAllowed || (c == '.' && cPrevious == '.')) return false;  // no empty label
+    cPrevious = c;
   }
   return true;
 }
@@ -87,6 +93,13 @@ void CAliCloudECSConnection::CheckRegionEndPointRegistrykey() {
     sEvent.Debug(__PRETTY_FUNCTION__, "Obtained end point [%s] from registry.",
                  strSettingsEndPoint.c_str());
   }
+  if (!strSettingsEndPoint.empty() && !IsServiceHostName(strSettingsEndPoint)) {
+    sEvent.Error(__PRETTY_FUNCTION__,
+                 "Ignoring setting [%s] = [%s]: not a host name in aliyuncs.com; the service's "
+                 "own endpoints are used.",
+                 REGION_END_POINT.c_str(), strSettingsEndPoint.c_str());
+    strSettingsEndPoint.clear();
+  }
 }
 
 std::string CAliCloudECSConnection::GetEndPoint() const {
@@ -146,9 +159,10 @@ bool CAliCloudECSConnection::InitializeRegionIdToEndPointMap(
       sEvent.Error(__PRETTY_FUNCTION__, "Empty region endpoint encountered.");
       return false;
     }
-    if (!IsPlainHostName(sRegion.strRegionEndpoint)) {
+    if (!IsServiceHostName(sRegion.strRegionEndpoint)) {
       // Left out of the map: the region's requests go to the global host instead.
-      sEvent.Error(__PRETTY_FUNCTION__, "Ignoring region [%s]: endpoint [%s] is not a host name.",
+      sEvent.Error(__PRETTY_FUNCTION__,
+                   "Ignoring region [%s]: endpoint [%s] is not a host name in aliyuncs.com.",
                    sRegion.strRegionId.c_str(), sRegion.strRegionEndpoint.c_str());
       continue;
     }

@@ -19,6 +19,18 @@ bool MultiPageListDetail::HasMember(const std::string& strResponse, const std::s
   return TkJson::Unserialize(strResponse, obj) && obj.count(strKey) != 0;
 }
 
+mArray MultiPageListDetail::PageRecords(const std::string& strResponse, const std::string& strListKey,
+                                        const std::string& strItemKey) {
+  mObject obj;
+  if (!TkJson::Unserialize(strResponse, obj)) return mArray();
+  const auto itList = obj.find(strListKey);
+  if (itList == obj.end() || itList->second.type() != json_spirit::obj_type) return mArray();
+  const mObject& list = itList->second.get_obj();
+  const auto itItems = list.find(strItemKey);
+  if (itItems == list.end() || itItems->second.type() != json_spirit::array_type) return mArray();
+  return itItems->second.get_array();
+}
+
 #define ACW_INSTANTIATE_MULTI_PAGE_LIST(T)                                                   \
   template CZeError CAliCloudConnectionBase::GetMultiPageList<T>(                            \
       const SAliCloudRequest&, std::vector<T>&, const std::string&, const std::string&, bool, \

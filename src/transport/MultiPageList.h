@@ -13,6 +13,7 @@
 #include "AliCloudWrapper/SAliCloudRequest.h"
 #include "host/FXString.h"
 #include "parser/CAliCloudParserImpl.h"
+#include "transport/ListingGuard.h"
 
 namespace AliCloudWrapper {
 namespace MultiPageListDetail {
@@ -21,6 +22,9 @@ namespace MultiPageListDetail {
 std::string ActionOf(const SAliCloudRequest& sRequest);
 // True when the response is a JSON object with a member strKey.
 bool HasMember(const std::string& strResponse, const std::string& strKey);
+// The raw records of a page, response[strListKey][strItemKey]; empty when absent.
+mArray PageRecords(const std::string& strResponse, const std::string& strListKey,
+                   const std::string& strItemKey);
 
 }  // namespace MultiPageListDetail
 
@@ -33,6 +37,7 @@ CZeError CAliCloudConnectionBase::GetMultiPageList(const SAliCloudRequest& sRequ
   int nTotal = 0;
   // Wider than the total so that a page beyond the announced count cannot overflow it.
   int64_t nFetched = 0;
+  CListingGuard sGuard(MultiPageListDetail::ActionOf(sRequest));
   for (int nPage = 1;; ++nPage) {
     // Every page is a fresh copy: signing consumes the request it is given.
     SAliCloudRequest sPageRequest(sRequest);
@@ -51,6 +56,12 @@ CZeError CAliCloudConnectionBase::GetMultiPageList(const SAliCloudRequest& sRequ
       sEvent.Error(__PRETTY_FUNCTION__, "Failed to parse response [%s].", strResponse.c_str());
       return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Failed to parse response from server.");
     }
+    CZeError eGuard =
+        sGuard.CheckPage(nPage, MultiPageListDetail::PageRecords(strResponse, strListKey, strItemKey));
+    if (eGuard.IsError()) {
+      sEvent.Error(__PRETTY_FUNCTION__, "%s", eGuard.GetErrorMessage().c_str());
+      return eGuard.Push(ACW_LOCATION);
+    }
     const size_t nPageRecords = vecPage.size();
     vecRecords.insert(vecRecords.end(), std::make_move_iterator(vecPage.begin()),
                       std::make_move_iterator(vecPage.end()));
@@ -66,6 +77,11 @@ CZeError CAliCloudConnectionBase::GetMultiPageList(const SAliCloudRequest& sRequ
         return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Unkown response from server.");
       }
       sEvent.DebugLvl(__PRETTY_FUNCTION__, 5, "Got total count of [%d].", nTotal);
+      eGuard = sGuard.CheckTotal(nTotal);
+      if (eGuard.IsError()) {
+        sEvent.Error(__PRETTY_FUNCTION__, "%s", eGuard.GetErrorMessage().c_str());
+        return eGuard.Push(ACW_LOCATION);
+      }
     }
 
     nFetched += static_cast<int64_t>(nPageRecords);
