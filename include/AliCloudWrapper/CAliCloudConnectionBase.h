@@ -116,6 +116,7 @@ class CAliCloudConnectionBase {
 
  private:
   void _WipeAccessKeySecret();
+  CZeError _MakeExchangeError(const std::string& strResponse);
 };
 
 }  // namespace AliCloudWrapper

@@ -36,8 +36,28 @@ class EErrorOutputFormat {
   int m_nFormat;
 };
 
+// What kind of failure an error is. It is set where the failure is found (the
+// exchange with the service, an argument check, a wait), so callers ask the
+// error instead of re-reading texts or bodies.
+enum class EErrorKind {
+  NONE = 0,           // success
+  FAILURE,            // a failure of no more particular kind
+  BAD_ARGUMENT,       // an argument check failed; nothing was sent
+  NO_ANSWER,          // the request got no answer at all (refused, timed out, cut off)
+  SERVICE_ERROR,      // the service answered with an error document (see GetServiceCode)
+  UNREADABLE_ANSWER,  // an answer arrived that could not be read
+  NOT_FOUND,          // the service lists no such resource
+  BOUND_REACHED,      // a wait or resend reached the bound its setting allows
+};
+
 class [[nodiscard]] CZeError {
  public:
+  // The numeric codes given to FXErrorUtil::ErrorInt. Callers that decide on
+  // an outcome ask GetKind and the queries below rather than the code.
+  static constexpr int CODE_FAILURE = 1;     // bad argument, transport, unreadable answer, service error
+  static constexpr int CODE_ENCODING = 2;    // "Base64 encoding failed.", zone list unreadable
+  static constexpr int CODE_NOT_FOUND = -1;  // a single resource (or database engine) not found
+
   // A success value.
   CZeError() = default;
 
@@ -55,6 +75,32 @@ class [[nodiscard]] CZeError {
 
   // Adds a location to the trace; code and message stay. Copies share the trace.
   CZeError& Push(const FXCodeLocation& location);
+
+  // The outcome. ErrorInt makes NOT_FOUND for CODE_NOT_FOUND, FAILURE otherwise;
+  // the maker refines it with SetKind / SetServiceAnswer. NONE for success.
+  EErrorKind GetKind() const;
+  bool IsNoAnswer() const { return GetKind() == EErrorKind::NO_ANSWER; }
+  bool IsNotFound() const { return GetKind() == EErrorKind::NOT_FOUND; }
+  bool IsServiceError() const { return GetKind() == EErrorKind::SERVICE_ERROR; }
+  bool IsBoundReached() const { return GetKind() == EErrorKind::BOUND_REACHED; }
+  // True when the service answered with this "Code"; letter case is ignored
+  // unless bIgnoreCase is false (codes such as "InvalidOperation.Conflict" are
+  // compared exactly).
+  bool HasServiceCode(const std::string& strCode, bool bIgnoreCase = true) const;
+  // The service's "Code", "Message" and "RequestId" of its error document; empty
+  // when no error document arrived.
+  std::string GetServiceCode() const;
+  std::string GetServiceMessage() const;
+  std::string GetRequestId() const;
+  // HTTP status of the answer that made the error; 0 when none arrived.
+  long GetHttpStatus() const;
+
+  // Set once by the maker; copies share them. No effect on a success.
+  CZeError& SetKind(EErrorKind eKind);
+  CZeError& SetHttpStatus(long nHttpStatus);
+  // Records the service's error document and makes the kind SERVICE_ERROR.
+  CZeError& SetServiceAnswer(const std::string& strCode, const std::string& strMessage,
+                             const std::string& strRequestId);
 
   // Diagnostic text: code, message and trace.
   std::string AsString() const;

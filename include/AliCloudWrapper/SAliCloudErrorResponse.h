@@ -8,6 +8,7 @@ namespace AliCloudWrapper {
 struct SAliCloudErrorResponse {
   std::string strErrorMessage;  // member "Message"
   std::string strErrorCode;     // member "Code", e.g. "InvalidSnapshot.NotReady"
+  std::string strRequestId;     // member "RequestId", for the service's support
 
   void SetErrorMsg(const std::string& strMessage) { strErrorMessage = strMessage; }
   void SetErrorCode(const std::string& strCode) { strErrorCode = strCode; }

@@ -9,6 +9,11 @@ namespace AliCloudWrapper {
 struct CZeError::SDetails {
   std::string strMessage;
   std::vector<FXCodeLocation> vecTrace;
+  EErrorKind eKind = EErrorKind::FAILURE;
+  long nHttpStatus = 0;
+  std::string strServiceCode;
+  std::string strServiceMessage;
+  std::string strRequestId;
 };
 
 namespace {
@@ -48,6 +53,48 @@ CZeError& CZeError::Push(const FXCodeLocation& location) {
   return *this;
 }
 
+EErrorKind CZeError::GetKind() const { return m_pDetails ? m_pDetails->eKind : EErrorKind::NONE; }
+
+bool CZeError::HasServiceCode(const std::string& strCode, bool bIgnoreCase) const {
+  if (!m_pDetails || m_pDetails->eKind != EErrorKind::SERVICE_ERROR) return false;
+  return bIgnoreCase ? FXString::CompareNoCase(m_pDetails->strServiceCode, strCode) == 0
+                     : m_pDetails->strServiceCode == strCode;
+}
+
+std::string CZeError::GetServiceCode() const {
+  return m_pDetails ? m_pDetails->strServiceCode : std::string();
+}
+
+std::string CZeError::GetServiceMessage() const {
+  return m_pDetails ? m_pDetails->strServiceMessage : std::string();
+}
+
+std::string CZeError::GetRequestId() const {
+  return m_pDetails ? m_pDetails->strRequestId : std::string();
+}
+
+long CZeError::GetHttpStatus() const { return m_pDetails ? m_pDetails->nHttpStatus : 0; }
+
+CZeError& CZeError::SetKind(EErrorKind eKind) {
+  if (m_pDetails) m_pDetails->eKind = eKind;
+  return *this;
+}
+
+CZeError& CZeError::SetHttpStatus(long nHttpStatus) {
+  if (m_pDetails) m_pDetails->nHttpStatus = nHttpStatus;
+  return *this;
+}
+
+CZeError& CZeError::SetServiceAnswer(const std::string& strCode, const std::string& strMessage,
+                                     const std::string& strRequestId) {
+  if (!m_pDetails) return *this;
+  m_pDetails->eKind = EErrorKind::SERVICE_ERROR;
+  m_pDetails->strServiceCode = strCode;
+  m_pDetails->strServiceMessage = strMessage;
+  m_pDetails->strRequestId = strRequestId;
+  return *this;
+}
+
 std::string CZeError::AsString() const {
   return AsString(EErrorOutputFormat(EErrorOutputFormat::DIAGNOSTIC));
 }
@@ -77,6 +124,7 @@ CZeError FXErrorUtil::ErrorInt(const FXCodeLocation& location, int nCode, const 
   pDetails->strMessage = FXString::FormatV(format, args);
   va_end(args);
   pDetails->vecTrace.push_back(location);
+  if (nCode == CZeError::CODE_NOT_FOUND) pDetails->eKind = EErrorKind::NOT_FOUND;
   return CZeError(nCode, std::move(pDetails));
 }
 

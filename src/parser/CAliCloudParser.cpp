@@ -104,6 +104,7 @@ bool CAliCloudParser::ConvertJSONStringArray(const mArray& arr,
 bool CAliCloudParser::Convert(const mObject& obj, SAliCloudErrorResponse& out) const {
   out.SetErrorCode(TkJson::GetStringValue(obj, "Code"));
   out.SetErrorMsg(TkJson::GetStringValue(obj, "Message"));
+  out.strRequestId = TkJson::GetStringValue(obj, "RequestId");
   return true;
 }
 

@@ -6,17 +6,16 @@
 #include "AliCloudWrapper/CAliCloudECSConnection.h"
 #include "AliCloudWrapper/CAliCloudParser.h"
 #include "AliCloudWrapper/CAliCloudStorage.h"
-#include "AliCloudWrapper/SAliCloudErrorResponse.h"
 #include "AliCloudWrapper/SAliCloudRequest.h"
 #include "AliCloudWrapper/StorageNetworkRecords.h"
 #include "host/FXString.h"
 #include "storage/StorageInternal.h"
+#include "transport/RetryExecutor.h"
 
 namespace AliCloudWrapper {
 
 namespace Params = AliCloudParameterNames;
 namespace Actions = AliCloudActionParameterValues;
-using StorageInternal::CWaitBudget;
 
 namespace {
 
@@ -60,11 +59,19 @@ CZeError CAliCloudStorage::CreateDisk(const std::string& strRegionId, const std:
                   strRegionId.c_str(), strZoneId.c_str(), strSnapshotId.c_str(), strDiskName.c_str(),
                   strDiskCategory.c_str(), nSizeInBytes, bEncrypted ? 1 : 0, strDescription.c_str());
 
-  CWaitBudget sBudget(_GetWaitBoundInSec(SNAPSHOT_NOT_READY_MAX_WAIT_IN_SEC,
-                                         DEFAULT_SNAPSHOT_NOT_READY_MAX_WAIT_IN_SEC),
-                      SNAPSHOT_NOT_READY_RETRY_MS);
+  SRetryPolicy sPolicy;
+  sPolicy.vecResendCodes = {SNAPSHOT_NOT_READY};
+  sPolicy.nResendPauseMs = SNAPSHOT_NOT_READY_RETRY_MS;
+  sPolicy.nWaitBoundInSec = _GetWaitBoundInSec(SNAPSHOT_NOT_READY_MAX_WAIT_IN_SEC,
+                                               DEFAULT_SNAPSHOT_NOT_READY_MAX_WAIT_IN_SEC);
+  sPolicy.strBoundSetting = SNAPSHOT_NOT_READY_MAX_WAIT_IN_SEC;
+  sPolicy.fnBeforePause = [&](const CZeError&, uint64_t) {
+    sEvent.DebugLvl(__PRETTY_FUNCTION__, 4, "Snapshot [%s] not complete. Retrying after 10 seconds.",
+                    strSnapshotId.c_str());
+  };
+  CRetryExecutor sExecutor(std::move(sPolicy));
   std::string strResponse;
-  for (;;) {
+  CZeError err = sExecutor.Run([&] {
     SAliCloudRequest sRequest = pECSConnection->GetRegionSpecificRequest(strRegionId);
     sRequest.AddURLParameter(Params::ACTION, Actions::CREATE_DISK);
     sRequest.AddURLParameter(Params::ZONE_ID, strZoneId);
@@ -81,31 +88,24 @@ CZeError CAliCloudStorage::CreateDisk(const std::string& strRegionId, const std:
     if (bEncrypted) sRequest.AddURLParameter(Params::ENCRYPTED, "true");
     if (!strDiskName.empty()) sRequest.AddURLParameter(Params::DISK_NAME, strDiskName);
     if (!strDescription.empty()) sRequest.AddURLParameter(Params::DESCRIPTION, strDescription);
-
-    strResponse.clear();
-    CZeError err = pECSConnection->ExecuteRequest(sRequest, strResponse, false);
-    if (!err.IsError()) break;
-
-    SAliCloudErrorResponse sErrorResponse;
-    if (!pParser->ParseObject(strResponse, sErrorResponse)) {
+    return pECSConnection->ExecuteRequest(sRequest, strResponse, false);
+  });
+  if (err.IsError()) {
+    if (!err.IsServiceError()) {
       sEvent.Error(__PRETTY_FUNCTION__, "Failed to parse error response [%s].", strResponse.c_str());
-      return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Failed to parse error response.");
+      return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Failed to parse error response.")
+          .SetKind(err.GetKind());
     }
-    if (FXString::CompareNoCase(sErrorResponse.GetErrorCode(), SNAPSHOT_NOT_READY) != 0) {
-      sEvent.Error(__PRETTY_FUNCTION__, "Failed to create disk... Error [%s].", err.AsString().c_str());
-      return err.Push(ACW_LOCATION);
-    }
-    if (!sBudget.CanPause()) {
+    if (sExecutor.GetReport().bBoundReached) {
       sEvent.Error(__PRETTY_FUNCTION__,
                    "Snapshot [%s] is still not ready after waiting [%llu] seconds, the bound set by "
                    "[%s]. Giving up creating the disk.",
-                   strSnapshotId.c_str(), AsULL(sBudget.GetWaitedInSec()),
+                   strSnapshotId.c_str(), AsULL(sExecutor.GetReport().nWaitedMs / 1000),
                    SNAPSHOT_NOT_READY_MAX_WAIT_IN_SEC);
-      return err.Push(ACW_LOCATION);
+    } else {
+      sEvent.Error(__PRETTY_FUNCTION__, "Failed to create disk... Error [%s].", err.AsString().c_str());
     }
-    sEvent.DebugLvl(__PRETTY_FUNCTION__, 4, "Snapshot [%s] not complete. Retrying after 10 seconds.",
-                    strSnapshotId.c_str());
-    sBudget.Pause();
+    return err.Push(ACW_LOCATION);
   }
 
   // An answer without the new id is no success: the caller could neither use
@@ -158,68 +158,72 @@ CZeError CAliCloudStorage::DetachDisk(const std::string& strInstanceId, const st
   }
 
   // Detaching is asynchronous: poll the disk until it has left "Detaching".
-  CWaitBudget sBudget(_GetWaitBoundInSec(DETACH_DISK_MAX_WAIT_IN_SEC, DEFAULT_DETACH_DISK_MAX_WAIT_IN_SEC),
-                      DETACH_DISK_POLL_MS);
-  for (;;) {
-    SDiskInfoLib sDisk;
-    CZeError errInfo = GetDiskInfo(strRegionId, strDiskId, sDisk);
-    if (errInfo.IsError()) {
-      sEvent.Error(__PRETTY_FUNCTION__, "GetDiskInfo failed for disk [%s].", strDiskId.c_str());
-      return errInfo.Push(ACW_LOCATION);
-    }
-    if (FXString::CompareNoCase(sDisk.strStatus, DISK_STATUS_DETACHING) != 0) return CZeError();
-
-    if (!sBudget.CanPause()) {
-      sEvent.Error(__PRETTY_FUNCTION__,
-                   "Disk [%s] is still detaching from VM [%s] after waiting [%llu] seconds, the bound "
-                   "set by [%s].",
-                   strDiskId.c_str(), strInstanceId.c_str(), AsULL(sBudget.GetWaitedInSec()),
-                   DETACH_DISK_MAX_WAIT_IN_SEC);
-      return FXErrorUtil::ErrorInt(ACW_LOCATION, 1,
-                                   "Disk [%s] did not finish detaching within [%llu] seconds.",
-                                   strDiskId.c_str(), AsULL(sBudget.GetBoundInSec()));
-    }
+  SWaitBudget sBudget;
+  sBudget.nBoundInSec = _GetWaitBoundInSec(DETACH_DISK_MAX_WAIT_IN_SEC, DEFAULT_DETACH_DISK_MAX_WAIT_IN_SEC);
+  sBudget.nPauseMs = DETACH_DISK_POLL_MS;
+  sBudget.strBoundSetting = DETACH_DISK_MAX_WAIT_IN_SEC;
+  sBudget.fnBeforePause = [&](const CZeError&, uint64_t) {
     sEvent.DebugLvl(__PRETTY_FUNCTION__, 2, "Waiting for disk [%s] to detach.", strDiskId.c_str());
-    sBudget.Pause();
+  };
+  SRetryReport sReport;
+  err = WaitUntil(
+      sBudget,
+      [&](bool& bDone) {
+        SDiskInfoLib sDisk;
+        CZeError errInfo = GetDiskInfo(strRegionId, strDiskId, sDisk);
+        bDone = !errInfo.IsError() && FXString::CompareNoCase(sDisk.strStatus, DISK_STATUS_DETACHING) != 0;
+        return errInfo;
+      },
+      &sReport);
+  if (!err.IsError()) return err;
+  if (!sReport.bBoundReached) {
+    sEvent.Error(__PRETTY_FUNCTION__, "GetDiskInfo failed for disk [%s].", strDiskId.c_str());
+    return err.Push(ACW_LOCATION);
   }
+  sEvent.Error(__PRETTY_FUNCTION__,
+               "Disk [%s] is still detaching from VM [%s] after waiting [%llu] seconds, the bound "
+               "set by [%s].",
+               strDiskId.c_str(), strInstanceId.c_str(), AsULL(sReport.nWaitedMs / 1000),
+               DETACH_DISK_MAX_WAIT_IN_SEC);
+  return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Disk [%s] did not finish detaching within [%llu] seconds.",
+                               strDiskId.c_str(), AsULL(sBudget.nBoundInSec))
+      .SetKind(EErrorKind::BOUND_REACHED);
 }
 
 CZeError CAliCloudStorage::DeleteDisk(const std::string& strDiskId) {
   if (strDiskId.empty()) return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Disk Id passed is empty.");
 
-  CWaitBudget sBudget(_GetWaitBoundInSec(DISK_INITIALIZING_MAX_WAIT_IN_SEC,
-                                         DEFAULT_DISK_INITIALIZING_MAX_WAIT_IN_SEC),
-                      DISK_INITIALIZING_RETRY_MS);
-  for (;;) {
+  SRetryPolicy sPolicy;
+  sPolicy.vecResendCodes = {DISK_INITIALIZING};
+  sPolicy.nResendPauseMs = DISK_INITIALIZING_RETRY_MS;
+  sPolicy.nWaitBoundInSec = _GetWaitBoundInSec(DISK_INITIALIZING_MAX_WAIT_IN_SEC,
+                                               DEFAULT_DISK_INITIALIZING_MAX_WAIT_IN_SEC);
+  sPolicy.strBoundSetting = DISK_INITIALIZING_MAX_WAIT_IN_SEC;
+  sPolicy.fnBeforePause = [&](const CZeError&, uint64_t) {
+    sEvent.Debug(__PRETTY_FUNCTION__, "Obtained Initializing state for disk [%s]. Retrying after 10 seconds.",
+                 strDiskId.c_str());
+  };
+  CRetryExecutor sExecutor(std::move(sPolicy));
+  std::string strResponse;
+  CZeError err = sExecutor.Run([&] {
     SAliCloudRequest sRequest;
     sRequest.AddURLParameter(Params::DISK_ID, strDiskId);
     sRequest.AddURLParameter(Params::ACTION, Actions::DELETE_DISK);
-
-    std::string strResponse;
-    CZeError err = pECSConnection->ExecuteRequest(sRequest, strResponse, false);
-    if (!err.IsError()) return CZeError();
-
-    SAliCloudErrorResponse sErrorResponse;
-    if (!pParser->ParseObject(strResponse, sErrorResponse)) {
-      sEvent.Error(__PRETTY_FUNCTION__, "Failed to parse error response. Response : [%s]",
-                   strResponse.c_str());
-      return err.Push(ACW_LOCATION);
-    }
-    if (FXString::CompareNoCase(sErrorResponse.GetErrorCode(), DISK_INITIALIZING) != 0) {
-      sEvent.Error(__PRETTY_FUNCTION__, "Failed to delete disk [%s].", strDiskId.c_str());
-      return err.Push(ACW_LOCATION);
-    }
-    if (!sBudget.CanPause()) {
-      sEvent.Error(__PRETTY_FUNCTION__,
-                   "Disk [%s] is still initializing after waiting [%llu] seconds, the bound set by "
-                   "[%s]. Giving up deleting it.",
-                   strDiskId.c_str(), AsULL(sBudget.GetWaitedInSec()), DISK_INITIALIZING_MAX_WAIT_IN_SEC);
-      return err.Push(ACW_LOCATION);
-    }
-    sEvent.Debug(__PRETTY_FUNCTION__, "Obtained Initializing state for disk [%s]. Retrying after 10 seconds.",
-                 strDiskId.c_str());
-    sBudget.Pause();
+    return pECSConnection->ExecuteRequest(sRequest, strResponse, false);
+  });
+  if (!err.IsError()) return err;
+  if (!err.IsServiceError()) {
+    sEvent.Error(__PRETTY_FUNCTION__, "Failed to parse error response. Response : [%s]", strResponse.c_str());
+  } else if (sExecutor.GetReport().bBoundReached) {
+    sEvent.Error(__PRETTY_FUNCTION__,
+                 "Disk [%s] is still initializing after waiting [%llu] seconds, the bound set by "
+                 "[%s]. Giving up deleting it.",
+                 strDiskId.c_str(), AsULL(sExecutor.GetReport().nWaitedMs / 1000),
+                 DISK_INITIALIZING_MAX_WAIT_IN_SEC);
+  } else {
+    sEvent.Error(__PRETTY_FUNCTION__, "Failed to delete disk [%s].", strDiskId.c_str());
   }
+  return err.Push(ACW_LOCATION);
 }
 
 CZeError CAliCloudStorage::GetDiskInfo(const std::string& strRegionId, const std::string& strDiskId,
@@ -268,7 +272,7 @@ CZeError CAliCloudStorage::DoesDiskExist(const std::string& strRegionId, const s
   SDiskInfoLib sScratch;
   CZeError err = GetDiskInfo(strRegionId, strDiskId, sScratch);
   if (err.IsError()) {
-    if (err.GetErrorCode() == -1) {
+    if (err.IsNotFound()) {
       bExists = false;
       return CZeError();
     }

@@ -8,8 +8,8 @@
 #include "AliCloudWrapper/SAliCloudRequest.h"
 #include "AliCloudWrapper/StorageNetworkRecords.h"
 #include "AliCloudWrapper/TKPlatformInfo.h"
-#include "host/FXThread.h"
 #include "storage/StorageInternal.h"
+#include "transport/RetryExecutor.h"
 
 namespace AliCloudWrapper {
 
@@ -82,31 +82,34 @@ CZeError CAliCloudStorage::GetSnapshotInfo(const std::string& strRegionId,
   if (strSnapshotId.empty()) return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Passed snapshot Id is empty.");
 
   // Snapshot polling is what backups wait on, so a call that got no answer at all
-  // (empty body: connection, name resolution or time-out failure) is tried again
-  // a few times; an answer from the service, even an error, is final.
+  // (connection, name resolution or time-out failure) is tried again a few
+  // times; an answer from the service, even an error, is final.
+  SRetryPolicy sPolicy;
+  sPolicy.nAttemptsWhenUnanswered = CONNECTIVITY_RETRY_LIMIT + 1;
+  sPolicy.nUnansweredPauseMs = CONNECTIVITY_RETRY_MS;
+  sPolicy.fnBeforePause = [this](const CZeError&, uint64_t nPauseMs) {
+    sEvent.DebugLvl(__PRETTY_FUNCTION__, 5, "Failed to connect to server. Retrying after [%d] seconds.",
+                    static_cast<int>(nPauseMs / 1000));
+  };
+  CRetryExecutor sExecutor(std::move(sPolicy));
   std::string strResponse;
-  for (int nRetries = 0;; ++nRetries) {
+  CZeError err = sExecutor.Run([&] {
     SAliCloudRequest sRequest = pECSConnection->GetRegionSpecificRequest(strRegionId);
     sRequest.AddURLParameter(Params::ACTION, Actions::DESCRIBE_SNAPSHOTS);
     sRequest.AddURLParameter(Params::SNAPSHOT_IDS, StorageInternal::OneIdJsonArray(strSnapshotId));
-
-    strResponse.clear();
-    CZeError err = pECSConnection->ExecuteRequest(sRequest, strResponse, false);
-    if (!err.IsError()) break;
-    if (!strResponse.empty()) {
-      sEvent.Error(__PRETTY_FUNCTION__, "Failed to get snapshot info for snapshot [%s].",
-                   strSnapshotId.c_str());
-      return err.Push(ACW_LOCATION);
-    }
-    if (nRetries >= CONNECTIVITY_RETRY_LIMIT) {
+    return pECSConnection->ExecuteRequest(sRequest, strResponse, false);
+  });
+  if (err.IsError()) {
+    if (sExecutor.GetReport().bUnansweredExhausted) {
       sEvent.Error(__PRETTY_FUNCTION__, "Couldn't resolve connectivity failure even after retries.");
       return FXErrorUtil::ErrorInt(
-          ACW_LOCATION, 1,
-          "Couldn't connect to server. Please check the network connectivity between the proxy and cloud.");
+                 ACW_LOCATION, 1,
+                 "Couldn't connect to server. Please check the network connectivity between the proxy and cloud.")
+          .SetKind(EErrorKind::NO_ANSWER);
     }
-    sEvent.DebugLvl(__PRETTY_FUNCTION__, 5, "Failed to connect to server. Retrying after [%d] seconds.",
-                    static_cast<int>(CONNECTIVITY_RETRY_MS / 1000));
-    FXThread::Sleep(CONNECTIVITY_RETRY_MS);
+    sEvent.Error(__PRETTY_FUNCTION__, "Failed to get snapshot info for snapshot [%s].",
+                 strSnapshotId.c_str());
+    return err.Push(ACW_LOCATION);
   }
 
   std::vector<SSnapshotInfoLib> vecSnapshots;
@@ -139,7 +142,7 @@ CZeError CAliCloudStorage::DoesSnapshotExist(const std::string& strRegionId,
   SSnapshotInfoLib sScratch;
   CZeError err = GetSnapshotInfo(strRegionId, strSnapshotId, sScratch);
   if (err.IsError()) {
-    if (err.GetErrorCode() == -1) {
+    if (err.IsNotFound()) {
       bExists = false;
       return CZeError();
     }

@@ -2,8 +2,6 @@
 
 #include <cstdio>
 
-#include "host/FXThread.h"
-
 namespace AliCloudWrapper {
 namespace StorageInternal {
 
@@ -24,22 +22,6 @@ std::string OneIdJsonArray(const std::string& strId) {
   }
   strOut += "\"]";
   return strOut;
-}
-
-CWaitBudget::CWaitBudget(uint64_t nBoundInSec, uint64_t nPauseMs)
-    : m_nBoundInSec(nBoundInSec), m_nPauseMs(nPauseMs) {}
-
-bool CWaitBudget::CanPause() const {
-  if (m_nBoundInSec == 0) return true;
-  // Compared in milliseconds; a bound near 2^64 ms would overflow, so cap it.
-  const uint64_t nBoundMs =
-      m_nBoundInSec > UINT64_MAX / 1000 ? UINT64_MAX : m_nBoundInSec * 1000;
-  return m_nWaitedMs <= nBoundMs && nBoundMs - m_nWaitedMs >= m_nPauseMs;
-}
-
-void CWaitBudget::Pause() {
-  FXThread::Sleep(m_nPauseMs);
-  m_nWaitedMs += m_nPauseMs;
 }
 
 }  // namespace StorageInternal

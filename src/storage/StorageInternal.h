@@ -21,25 +21,5 @@ inline const std::string DEFAULT_DISK_CATEGORY = "cloud_efficiency";
 // id, never become a second filter that matches some other resource.
 std::string OneIdJsonArray(const std::string& strId);
 
-// Counts the pauses of one waiting loop against a bound in seconds (0: none).
-// A pause is taken only when the total paused time stays within the bound, so
-// the wait never exceeds it, and a test's recording sleeper sees every pause.
-class CWaitBudget {
- public:
-  CWaitBudget(uint64_t nBoundInSec, uint64_t nPauseMs);
-
-  // True when one more pause keeps the total within the bound.
-  bool CanPause() const;
-  // Sleeps one pause (FXThread::Sleep) and counts it.
-  void Pause();
-  uint64_t GetWaitedInSec() const { return m_nWaitedMs / 1000; }
-  uint64_t GetBoundInSec() const { return m_nBoundInSec; }
-
- private:
-  uint64_t m_nBoundInSec;
-  uint64_t m_nPauseMs;
-  uint64_t m_nWaitedMs = 0;
-};
-
 }  // namespace StorageInternal
 }  // namespace AliCloudWrapper

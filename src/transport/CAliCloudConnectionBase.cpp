@@ -14,6 +14,7 @@
 #include "AliCloudWrapper/AliCloudConstants.h"
 #include "host/FXString.h"
 #include "host/FXThread.h"
+#include "transport/RetryExecutor.h"
 
 namespace AliCloudWrapper {
 namespace {
@@ -36,11 +37,6 @@ uint32_t EntropyWord() {
     return static_cast<uint32_t>(
         std::chrono::steady_clock::now().time_since_epoch().count());
   }
-}
-
-uint64_t SecondsToMilliseconds(uint64_t nSeconds) {
-  constexpr uint64_t nMax = std::numeric_limits<uint64_t>::max() / 1000;
-  return nSeconds > nMax ? std::numeric_limits<uint64_t>::max() : nSeconds * 1000;
 }
 
 }  // namespace
@@ -113,9 +109,12 @@ CZeError CAliCloudConnectionBase::ExecuteRequest(SAliCloudRequest& sRequest,
 
 CZeError CAliCloudConnectionBase::_ExecuteRequest(SAliCloudRequest& sRequest,
                                                   std::string& strResponse) {
+  strResponse.clear();
   if (!InitCurl()) {
     sEvent.Error(__PRETTY_FUNCTION__, "Error in initializing curl library.");
-    return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Failed to initialize the curl library.");
+    // Counted as no answer: the next attempt tries to initialise again.
+    return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Failed to initialize the curl library.")
+        .SetKind(EErrorKind::NO_ANSWER);
   }
   if (sRequest.GetRequestMethod() == HTTP_DEFAULT) sRequest.SetRequestMethod(HTTP_GET);
   AddPublicParameters(sRequest);
@@ -129,16 +128,26 @@ CZeError CAliCloudConnectionBase::_ExecuteRequest(SAliCloudRequest& sRequest,
       0, true, nullptr);
   ReceiveResponse(strResponse);
   if (bOk) return CZeError();
+  return _MakeExchangeError(strResponse);
+}
 
+// The outcome of a failed exchange, decided once here: no answer, an answer
+// that is no error document, or the service's error document with its code.
+CZeError CAliCloudConnectionBase::_MakeExchangeError(const std::string& strResponse) {
+  const long nStatus = sCurl.GetLastHttpStatus();
   sEvent.DebugLvl(__PRETTY_FUNCTION__, 5, "Error response obtained from server is : [%s].",
                   strResponse.c_str());
   SAliCloudErrorResponse sErrorResponse;
-  if (!sParser.ParseObject(strResponse, sErrorResponse)) {
+  if (strResponse.empty() || !sParser.ParseObject(strResponse, sErrorResponse)) {
     return FXErrorUtil::ErrorInt(
-        ACW_LOCATION, 1, "Request did not complete successfully. Failed to parse error response.");
+               ACW_LOCATION, 1, "Request did not complete successfully. Failed to parse error response.")
+        .SetKind(strResponse.empty() ? EErrorKind::NO_ANSWER : EErrorKind::UNREADABLE_ANSWER)
+        .SetHttpStatus(nStatus);
   }
-  return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Error code: %s",
-                               sErrorResponse.GetErrorCode().c_str());
+  return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Error code: %s", sErrorResponse.GetErrorCode().c_str())
+      .SetServiceAnswer(sErrorResponse.strErrorCode, sErrorResponse.strErrorMessage,
+                        sErrorResponse.strRequestId)
+      .SetHttpStatus(nStatus);
 }
 
 CZeError CAliCloudConnectionBase::ExecuteRequestWithRetry(const SAliCloudRequest& sRequest,
@@ -148,28 +157,22 @@ CZeError CAliCloudConnectionBase::ExecuteRequestWithRetry(const SAliCloudRequest
   sPlatformInfo.getNumber(TKPlatformInfo::SECTION, RETRY_COUNT, &nAttempts);
   sPlatformInfo.getNumber(TKPlatformInfo::SECTION, RETRY_SLEEP_IN_SEC, &nPauseSec);
 
-  CZeError sError;
-  uint64_t nAttempt = 0;
-  do {
-    // Each attempt signs its own copy: a new time stamp and nonce every time,
-    // and the caller's request stays as it was.
+  SRetryPolicy sPolicy;
+  sPolicy.nAttemptsWhenUnanswered = nAttempts;
+  sPolicy.nUnansweredPauseMs = SecondsToMilliseconds(nPauseSec);
+  sPolicy.fnBeforePause = [this, nPauseSec](const CZeError&, uint64_t) {
+    sEvent.Error(__PRETTY_FUNCTION__, "Retrying after [%llu] seconds...",
+                 static_cast<unsigned long long>(nPauseSec));
+  };
+  // Each attempt signs its own copy: a new time stamp and nonce every time,
+  // and the caller's request stays as it was. An answer of the service is
+  // final: resending would get the same answer, or repeat an action.
+  CZeError sError = CRetryExecutor(std::move(sPolicy)).Run([&] {
     SAliCloudRequest sAttempt(sRequest);
-    // A failure before sending leaves the response alone; clear it so such a
-    // failure counts as "no answer" and not as the previous attempt's body.
-    strResponse.clear();
-    sError = _ExecuteRequest(sAttempt, strResponse);
-    if (!sError.IsError()) return sError;
-    // The service answered (an error document, or any other body): resending
-    // would get the same answer, or repeat an action the service has seen.
-    if (!strResponse.empty()) return sError.Push(ACW_LOCATION);
-    ++nAttempt;
-    if (nAttempt < nAttempts) {
-      sEvent.Error(__PRETTY_FUNCTION__, "Retrying after [%llu] seconds...",
-                   static_cast<unsigned long long>(nPauseSec));
-      FXThread::Sleep(SecondsToMilliseconds(nPauseSec));
-    }
-  } while (nAttempt < nAttempts);
-  return sError.Push(ACW_LOCATION);
+    return _ExecuteRequest(sAttempt, strResponse);
+  });
+  if (sError.IsError()) return sError.Push(ACW_LOCATION);
+  return sError;
 }
 
 void CAliCloudConnectionBase::ReceiveResponse(std::string& strResponse) {

@@ -1,0 +1,169 @@
+// The retry and wait mechanism, driven by scripted outcomes: how many attempts
+// it makes, which pauses it takes, and where it gives up.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "AliCloudWrapper/CZeError.h"
+#include "TestSupport.h"
+#include "transport/RetryExecutor.h"
+
+namespace AliCloudWrapper {
+namespace {
+
+// "" = success, "-" = no answer, "?" = unreadable answer, otherwise a service code.
+CZeError Outcome(const std::string& strScript) {
+  if (strScript.empty()) return CZeError();
+  if (strScript == "-") return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "none").SetKind(EErrorKind::NO_ANSWER);
+  if (strScript == "?") {
+    return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "odd").SetKind(EErrorKind::UNREADABLE_ANSWER);
+  }
+  return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Error code: %s", strScript.c_str())
+      .SetServiceAnswer(strScript, "m", "r-1")
+      .SetHttpStatus(400);
+}
+
+struct SCase {
+  const char* pszName;
+  SRetryPolicy sPolicy;
+  std::vector<std::string> vecScript;  // outcomes of the attempts, in order
+  size_t nAttempts;
+  std::vector<uint64_t> vecPauses;  // exact pauses; empty with bCheckThrottled
+  bool bSuccess;
+  bool bUnansweredExhausted;
+  bool bBoundReached;
+};
+
+SRetryPolicy Unanswered(uint64_t nAttempts, uint64_t nPauseMs) {
+  SRetryPolicy s;
+  s.nAttemptsWhenUnanswered = nAttempts;
+  s.nUnansweredPauseMs = nPauseMs;
+  return s;
+}
+
+SRetryPolicy ResendOn(const char* pszCode, uint64_t nPauseMs, uint64_t nBoundSec) {
+  SRetryPolicy s;
+  s.vecResendCodes = {pszCode};
+  s.nResendPauseMs = nPauseMs;
+  s.nWaitBoundInSec = nBoundSec;
+  return s;
+}
+
+SRetryPolicy Connection(uint64_t nThrottlingBoundSec) {
+  SRetryPolicy s;
+  s.nThrottlingBoundInSec = nThrottlingBoundSec;
+  s.bResendOnNonceUsed = true;
+  return s;
+}
+
+TEST(TransportRetryTest, AttemptsPausesAndBounds) {
+  const std::vector<SCase> cases = {
+      {"unanswered then answered", Unanswered(3, 30000), {"-", "-", ""}, 3, {30000, 30000}, true, false, false},
+      {"unanswered to the end", Unanswered(3, 30000), {"-", "-", "-"}, 3, {30000, 30000}, false, true, false},
+      {"an answer is final", Unanswered(3, 30000), {"-", "InternalError"}, 2, {30000}, false, false, false},
+      {"unreadable is final", Unanswered(3, 30000), {"?"}, 1, {}, false, false, false},
+      {"one attempt", Unanswered(1, 30000), {"-"}, 1, {}, false, true, false},
+      {"resend code, any case", ResendOn("InvalidSnapshot.NotReady", 10000, 3600),
+       {"invalidsnapshot.notready", "InvalidSnapshot.NotReady", ""}, 3, {10000, 10000}, true, false, false},
+      {"resend code within bound", ResendOn("X", 10000, 25), {"X", "X", "X", "X"}, 3, {10000, 10000}, false,
+       false, true},
+      {"resend code, no bound", ResendOn("X", 10000, 0), {"X", "X", "X", "X", ""}, 5,
+       {10000, 10000, 10000, 10000}, true, false, false},
+      {"other code is final", ResendOn("X", 10000, 0), {"Y"}, 1, {}, false, false, false},
+      {"nonce used, resent once", Connection(60), {"SignatureNonceUsed", ""}, 2, {}, true, false, false},
+      {"nonce used twice", Connection(60), {"SignatureNonceUsed", "SignatureNonceUsed"}, 2, {}, false, false,
+       false},
+      {"throttling reported at once at 0", Connection(0), {"Throttling"}, 1, {}, false, false, false},
+  };
+  for (const SCase& c : cases) {
+    SCOPED_TRACE(c.pszName);
+    ScopedSleepRecorder sSleeps;
+    size_t nNext = 0;
+    CRetryExecutor sExecutor(c.sPolicy);
+    CZeError err = sExecutor.Run([&] { return Outcome(nNext < c.vecScript.size() ? c.vecScript[nNext++] : ""); });
+    EXPECT_EQ(nNext, c.nAttempts);
+    EXPECT_EQ(sExecutor.GetReport().nAttempts, c.nAttempts);
+    EXPECT_EQ(sSleeps.Pauses(), c.vecPauses);
+    EXPECT_EQ(!err.IsError(), c.bSuccess);
+    EXPECT_EQ(sExecutor.GetReport().bUnansweredExhausted, c.bUnansweredExhausted);
+    EXPECT_EQ(sExecutor.GetReport().bBoundReached, c.bBoundReached);
+    // The last attempt's error comes back as it was made.
+    if (err.IsError() && nNext > 0) {
+      EXPECT_EQ(err.GetErrorMessage(), Outcome(c.vecScript[nNext - 1]).GetErrorMessage());
+    }
+  }
+}
+
+// Throttled answers are resent with pauses that double from about a second,
+// and the pauses end exactly at the bound, where the last answer is reported.
+TEST(TransportRetryTest, ThrottlingDoublesWithinItsBound) {
+  for (const char* pszCode : {"Throttling", "Throttling.User"}) {
+    SCOPED_TRACE(pszCode);
+    ScopedSleepRecorder sSleeps;
+    CRetryExecutor sExecutor(Connection(60));
+    CZeError err = sExecutor.Run([&] { return Outcome(pszCode); });
+    EXPECT_TRUE(err.HasServiceCode(pszCode));
+    EXPECT_TRUE(sExecutor.GetReport().bBoundReached);
+    EXPECT_EQ(sSleeps.TotalMilliseconds(), 60000u);
+    const std::vector<uint64_t> vecPauses = sSleeps.Pauses();
+    ASSERT_GE(vecPauses.size(), 4u);
+    for (size_t i = 0; i + 1 < vecPauses.size(); ++i) {
+      const uint64_t nBase = 1000ull << i;
+      EXPECT_GE(vecPauses[i], nBase * 3 / 4) << i;
+      EXPECT_LE(vecPauses[i], nBase * 5 / 4) << i;
+    }
+  }
+  // A throttled answer followed by success ends with success after one pause.
+  ScopedSleepRecorder sSleeps;
+  int nCalls = 0;
+  EXPECT_FALSE(CRetryExecutor(Connection(60)).Run([&] { return Outcome(nCalls++ ? "" : "Throttling"); }).IsError());
+  EXPECT_EQ(sSleeps.Pauses().size(), 1u);
+  // "ThrottlingX" is no throttling answer.
+  EXPECT_FALSE(CRetryExecutor::IsThrottled(Outcome("ThrottlingX")));
+}
+
+TEST(TransportRetryTest, WaitUntilPollsWithinItsBound) {
+  struct SWaitCase {
+    const char* pszName;
+    uint64_t nBoundSec;
+    int nDoneAt;      // the probe reports done at this call (1-based); 0 never
+    int nFailAt;      // the probe fails at this call; 0 never
+    size_t nPauses;
+    EErrorKind eKind;
+  };
+  const std::vector<SWaitCase> cases = {
+      {"done at once", 10, 1, 0, 0, EErrorKind::NONE},
+      {"done after two pauses", 10, 3, 0, 2, EErrorKind::NONE},
+      {"probe fails", 10, 0, 2, 1, EErrorKind::NOT_FOUND},
+      {"bound reached", 5, 0, 0, 2, EErrorKind::BOUND_REACHED},
+  };
+  for (const SWaitCase& c : cases) {
+    SCOPED_TRACE(c.pszName);
+    ScopedSleepRecorder sSleeps;
+    SWaitBudget sBudget;
+    sBudget.nBoundInSec = c.nBoundSec;
+    sBudget.nPauseMs = 2000;
+    sBudget.strBoundSetting = "nSomeBound";
+    int nCalls = 0;
+    SRetryReport sReport;
+    CZeError err = WaitUntil(
+        sBudget,
+        [&](bool& bDone) {
+          ++nCalls;
+          bDone = nCalls == c.nDoneAt;
+          return nCalls == c.nFailAt ? FXErrorUtil::ErrorInt(ACW_LOCATION, CZeError::CODE_NOT_FOUND, "gone")
+                                     : CZeError();
+        },
+        &sReport);
+    EXPECT_EQ(err.GetKind(), c.eKind);
+    EXPECT_EQ(sSleeps.Pauses(), std::vector<uint64_t>(c.nPauses, 2000));
+    EXPECT_EQ(sReport.bBoundReached, c.eKind == EErrorKind::BOUND_REACHED);
+    if (err.IsBoundReached()) {
+      EXPECT_NE(err.GetErrorMessage().find("nSomeBound"), std::string::npos);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace AliCloudWrapper
