@@ -96,10 +96,13 @@ std::string Trim(const std::string& str) {
 
 // A settings number in seconds as a libcurl long; absent or 0 keeps the default,
 // so no setting can switch the bound off and let a request hang for ever.
+// libcurl refuses time-outs above INT_MAX milliseconds (and the handle with
+// them): larger values mean that longest bound (some 24 days).
 long ReadSeconds(const TKPlatformInfo& sSettings, const char* pszKey, long nDefault) {
+  constexpr uint64_t nLongest = INT_MAX / 1000;
   uint64_t nValue = 0;
   if (!sSettings.getNumber(TKPlatformInfo::SECTION, pszKey, &nValue) || nValue == 0) return nDefault;
-  return nValue > static_cast<uint64_t>(LONG_MAX) ? LONG_MAX : static_cast<long>(nValue);
+  return static_cast<long>(nValue > nLongest ? nLongest : nValue);
 }
 
 // The body as it arrives, within its cap.

@@ -11,9 +11,6 @@
 namespace AliCloudWrapper {
 namespace {
 
-// libcurl's CURLOPT_TIMEOUT: whole seconds for the whole transfer.
-constexpr int CURL_OPTION_TIMEOUT = 13;
-
 // A region endpoint becomes the host part of a signed URL. Anything but a host
 // name inside the service's own domain ("user@host", a path, a port, a query,
 // another domain) would send the signed request, and with it the key id and a
@@ -72,18 +69,10 @@ void CAliCloudECSConnection::AddPublicParameters(SAliCloudRequest& sRequest) {
   CAliCloudConnectionBase::AddPublicParameters(sRequest);
 }
 
+// The total time bound ("nAliCloudRequestTimeOutInSec") is the HTTP client's
+// own, for every connection alike.
 void CAliCloudECSConnection::PreRequest(SAliCloudRequest& sRequest) {
   if (sRequest.GetEndPoint().empty()) sRequest.SetEndPoint(GetEndPoint());
-
-  uint64_t nTimeOut = 0;
-  (void)sPlatformInfo.getNumber(TKPlatformInfo::SECTION, CURL_TIME_OUT_IN_SEC, &nTimeOut);
-  if (nTimeOut == 0) return;
-  // libcurl takes the value as a signed number: a larger setting means "as long as possible".
-  const int nSeconds = nTimeOut > static_cast<uint64_t>(INT_MAX) ? INT_MAX : static_cast<int>(nTimeOut);
-  sEvent.Error(__PRETTY_FUNCTION__, "Overriding default curl timeout to [%d].", nSeconds);
-  if (!sCurl.TKLibCurlSetAdditionalOptionsIntValue(CURL_OPTION_TIMEOUT, nSeconds)) {
-    sEvent.Error(__PRETTY_FUNCTION__, "Failed to set curl timeout to [%d].", nSeconds);
-  }
 }
 
 void CAliCloudECSConnection::CheckRegionEndPointRegistrykey() {

@@ -95,7 +95,7 @@ void CAliCloudECSConnection::GetLocalInstanceId(std::string& strInstanceId) {
   uint64_t nTimeOut = 0;
   (void)sPlatformInfo.getNumber(TKPlatformInfo::SECTION, CURL_TIME_OUT_IN_SEC, &nTimeOut);
   const int nSeconds = nTimeOut == 0 ? METADATA_DEFAULT_TIMEOUT_SEC
-                       : nTimeOut > static_cast<uint64_t>(INT_MAX) ? INT_MAX
+                       : nTimeOut > static_cast<uint64_t>(INT_MAX / 1000) ? INT_MAX / 1000
                                                                    : static_cast<int>(nTimeOut);
   (void)sClient.TKLibCurlSetAdditionalOptionsIntValue(CURL_OPTION_TIMEOUT, nSeconds);
 

@@ -88,7 +88,9 @@ TEST_F(FacadeLifecycle, ConnectRDSUsesTheDatabaseServiceOnceWithoutRetry) {
   LeaveUnanswered("DescribeRegions");
   CAliCloudWrapper sOther;
   EXPECT_FALSE(sOther.ConnectRDS(KEY_ID, KEY_SECRET));
-  EXPECT_EQ(sOther.GetLastError(), "Request did not complete successfully. Failed to parse error response.");
+  EXPECT_EQ(sOther.GetLastError(),
+            "Request did not complete successfully: Server returned nothing (no headers, no data): Empty "
+            "reply from server.");
   EXPECT_EQ(Journal().size(), 1u);
   EXPECT_TRUE(Sleeps().Pauses().empty());
 }
