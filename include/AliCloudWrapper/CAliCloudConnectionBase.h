@@ -42,6 +42,11 @@ class CAliCloudConnectionBase {
   // Text; when not empty: the one compute endpoint host used for every region.
   static inline const std::string REGION_END_POINT = "AliCloudRegionEndpoint";
 
+  // Seconds of pauses within which answers "Throttling" / "Throttling.*" are
+  // resent (the service did not carry them out); 0 reports them at once.
+  static inline const std::string THROTTLING_MAX_WAIT_IN_SEC = "nAliCloudThrottlingMaxWaitInSec";
+  static constexpr uint64_t DEFAULT_THROTTLING_MAX_WAIT_IN_SEC = 60;
+
   static constexpr uint64_t DEFAULT_RETRY_COUNT_UPON_EMPTY_RESPONSE = 3;
   static constexpr uint64_t DEFAULT_RETRY_SLEEP_TIME_IN_SEC = 30;
 
@@ -83,12 +88,14 @@ class CAliCloudConnectionBase {
   // The previous secret is overwritten in memory before it is released.
   void SetAccessKeySecret(const std::string& strAccessKeySecret);
 
-  // The next value of the connection's generator (1 .. 2147483646); creating
-  // actions send it, formatted with "%d", as "ClientToken".
+  // A value of the connection's generator (1 .. 2147483646); creating actions
+  // send it, formatted with "%d", as "ClientToken".
   int GetIdempotenceToken();
-  // Reseeds the generator from the clock, the thread and real entropy, so two
-  // connections never share a nonce sequence.
+  // Reseeds the generator from the operating system's random source (it is
+  // seeded so at construction too, so no connection starts from a fixed seed).
   void InitializeRandomNumGenerator();
+  // 128 random bits in UUID text form, as "SignatureNonce".
+  std::string GetSignatureNonce();
   // Initialises the HTTP client once; a failure is retried at the next call.
   bool InitCurl();
 
@@ -116,13 +123,18 @@ class CAliCloudConnectionBase {
   // Kept only in memory, registered with EvLog so no log line can carry it.
   std::string strAccessKeySecret;
   bool bCurlInitialized = false;
-  std::minstd_rand0 sRandomGenerator;
+  std::minstd_rand0 sRandomGenerator;  // kept for derived classes; seeded like the nonce source
 
  private:
   void _WipeAccessKeySecret();
   CZeError _MakeExchangeError(const std::string& strResponse);
   CZeError _MakeNoAnswerError(long nStatus);
   CZeError _CheckSuccessBody(const std::string& strResponse);
+  CZeError _ExecuteWithPolicy(SAliCloudRequest& sRequest, std::string& strResponse, bool bRetry);
+
+  // Nonces and tokens; seeded from the operating system at construction.
+  std::mt19937_64 sNonceSource;
+  uint64_t nThrottlingMaxWaitInSec = DEFAULT_THROTTLING_MAX_WAIT_IN_SEC;
 };
 
 }  // namespace AliCloudWrapper

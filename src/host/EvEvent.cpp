@@ -6,7 +6,6 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -14,6 +13,7 @@
 #include "AliCloudWrapper/TKPlatformInfo.h"
 #include "host/CTimeStamp.h"
 #include "host/FXString.h"
+#include "host/SecureMemory.h"
 #include "host/TKPlatformInfoInternal.h"
 
 namespace AliCloudWrapper {
@@ -37,8 +37,10 @@ struct SLogState {
   // never run concurrently.
   std::mutex mutex;
   LogSink sink;
-  std::map<std::string, int> mapSecrets;            // text -> registration count
-  std::vector<std::string> vecSecretsLongestFirst;  // the keys of mapSecrets
+  // Registered secrets with their registration counts, longest first. Every
+  // buffer of it (the texts' and the vector's own, which holds short texts
+  // inline) is wiped when released.
+  std::vector<std::pair<SecretText, int>, WipingAllocator<std::pair<SecretText, int>>> vecSecrets;
   SOutputSettings settings;
   FilePtr pFile;
   std::string strOpenFile;    // the path pFile was opened with
@@ -145,8 +147,12 @@ void RefreshSettingsIfStale(SLogState& state) {
 }
 
 std::string RedactLocked(const SLogState& state, std::string text) {
-  for (const std::string& strSecret : state.vecSecretsLongestFirst) {
-    FXString::ReplaceAll(text, strSecret, "***");
+  for (const auto& secret : state.vecSecrets) {
+    const SecretText& strSecret = secret.first;
+    for (size_t nAt = text.find(strSecret.data(), 0, strSecret.size()); nAt != std::string::npos;
+         nAt = text.find(strSecret.data(), nAt + 3, strSecret.size())) {
+      text.replace(nAt, strSecret.size(), "***");
+    }
   }
   return text;
 }
@@ -256,22 +262,38 @@ void EvLog::RegisterSecret(const std::string& strSecret) {
   if (strSecret.empty()) return;
   SLogState& state = State();
   std::lock_guard<std::mutex> lock(state.mutex);
-  if (state.mapSecrets[strSecret]++ > 0) return;
+  auto& vecSecrets = state.vecSecrets;
+  for (auto& secret : vecSecrets) {
+    if (secret.first.size() == strSecret.size() &&
+        secret.first.compare(0, secret.first.size(), strSecret.data(), strSecret.size()) == 0) {
+      ++secret.second;
+      return;
+    }
+  }
   // Longest first, so a secret that contains another is replaced whole and
   // no part of it survives the shorter one's replacement.
-  state.vecSecretsLongestFirst.push_back(strSecret);
-  std::stable_sort(state.vecSecretsLongestFirst.begin(), state.vecSecretsLongestFirst.end(),
-                   [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+  auto it = std::find_if(vecSecrets.begin(), vecSecrets.end(),
+                         [&](const auto& secret) { return secret.first.size() < strSecret.size(); });
+  vecSecrets.emplace(it, SecretText(strSecret.data(), strSecret.size()), 1);
 }
 
 void EvLog::UnregisterSecret(const std::string& strSecret) {
   SLogState& state = State();
   std::lock_guard<std::mutex> lock(state.mutex);
-  auto it = state.mapSecrets.find(strSecret);
-  if (it == state.mapSecrets.end() || --it->second > 0) return;
-  state.mapSecrets.erase(it);
-  auto& vecSecrets = state.vecSecretsLongestFirst;
-  vecSecrets.erase(std::remove(vecSecrets.begin(), vecSecrets.end(), strSecret), vecSecrets.end());
+  auto& vecSecrets = state.vecSecrets;
+  for (auto it = vecSecrets.begin(); it != vecSecrets.end(); ++it) {
+    if (it->first.size() != strSecret.size() ||
+        it->first.compare(0, it->first.size(), strSecret.data(), strSecret.size()) != 0) {
+      continue;
+    }
+    if (--it->second > 0) return;
+    // Overwritten in place first: a short text lives inside the vector's slot,
+    // which erasing would leave as it is; a long one's buffer is also wiped by
+    // its allocator when released.
+    SecureWipe(it->first.data(), it->first.size());
+    vecSecrets.erase(it);
+    return;
+  }
 }
 
 void EvEvent::Error(const char* context, const char* format, ...) const {

@@ -4,7 +4,9 @@
 #include <cstring>
 
 #include <openssl/crypto.h>
+#include <openssl/core_names.h>
 #include <openssl/evp.h>
+#include <openssl/params.h>
 
 namespace AliCloudWrapper {
 
@@ -14,82 +16,79 @@ struct SMdCtxFree {
   void operator()(EVP_MD_CTX* p) const { EVP_MD_CTX_free(p); }
 };
 using MdCtxPtr = std::unique_ptr<EVP_MD_CTX, SMdCtxFree>;
+struct SMacCtxFree {
+  void operator()(EVP_MAC_CTX* p) const { EVP_MAC_CTX_free(p); }
+};
+using MacCtxPtr = std::unique_ptr<EVP_MAC_CTX, SMacCtxFree>;
 
 constexpr int kAlgorithmSha1 = 1;
-constexpr size_t kBlockSize = 64;  // SHA-1's input block
 
-// The SHA-1 implementation, fetched from OpenSSL's provider once per process:
-// an explicit fetch spares every digest start a locked provider lookup. It is
-// never freed, because OpenSSL's own exit handler may already have unloaded
-// the provider when static destructors run.
+// The SHA-1 digest and the HMAC implementation, fetched from OpenSSL's
+// provider once per process (an explicit fetch spares every use a locked
+// provider lookup). Never freed: OpenSSL's own exit handler may already have
+// unloaded the provider when static destructors run.
 const EVP_MD* Sha1() {
   static EVP_MD* const pSha1 = EVP_MD_fetch(nullptr, "SHA1", nullptr);
   return pSha1;
 }
 
+EVP_MAC* Hmac() {
+  static EVP_MAC* const pHmac = EVP_MAC_fetch(nullptr, "HMAC", nullptr);
+  return pHmac;
+}
+
 }  // namespace
 
-// HMAC (RFC 2104) written out over the digest: H((K ^ opad) || H((K ^ ipad) || m)).
-// OpenSSL's generic MAC interface costs twice as much per signature (context
-// copies and parameter handling), and signing runs once per request. Without a
-// key the object is a plain digest. After finish it starts over, keeping the key.
+// HMAC-SHA1 through OpenSSL's MAC interface, keyed once per setKey; each
+// finish re-initialises the context under the same key (OpenSSL keeps the key
+// inside the context and wipes it when the context is freed). Without a key
+// the object is a plain SHA-1 digest.
 struct TkcHash::SImpl {
   int nAlgorithm = kAlgorithmSha1;
-  MdCtxPtr pCtx;
+  MdCtxPtr pDigest;
+  MacCtxPtr pMac;
   bool bKeyed = false;
-  bool bStarted = false;  // pCtx holds a running computation
+  bool bStarted = false;  // a computation is running
   bool bFailed = false;
-  unsigned char innerPad[kBlockSize] = {};
-  unsigned char outerPad[kBlockSize] = {};
-
-  ~SImpl() { ForgetKey(); }
-
-  // The pads are derived from the secret; they do not outlive their use.
-  void ForgetKey() {
-    OPENSSL_cleanse(innerPad, sizeof(innerPad));
-    OPENSSL_cleanse(outerPad, sizeof(outerPad));
-    bKeyed = false;
-  }
 
   bool Start() {
-    if (!pCtx) pCtx.reset(EVP_MD_CTX_new());
-    bStarted = pCtx && Sha1() != nullptr && EVP_DigestInit_ex2(pCtx.get(), Sha1(), nullptr) == 1 &&
-               (!bKeyed || EVP_DigestUpdate(pCtx.get(), innerPad, kBlockSize) == 1);
+    if (bKeyed) {
+      // A null key restarts the MAC under the key it already holds.
+      bStarted = EVP_MAC_init(pMac.get(), nullptr, 0, nullptr) == 1;
+    } else {
+      if (!pDigest) pDigest.reset(EVP_MD_CTX_new());
+      bStarted = pDigest && Sha1() != nullptr && EVP_DigestInit_ex2(pDigest.get(), Sha1(), nullptr) == 1;
+    }
     return bStarted;
   }
 
   bool SetKey(const unsigned char* pKey, size_t nLength) {
-    unsigned char block[kBlockSize] = {};
-    bool bOk = true;
-    if (nLength > kBlockSize) {
-      // A key longer than a block is replaced by its digest.
-      unsigned int nDigest = 0;
-      bOk = Sha1() != nullptr && EVP_Digest(pKey, nLength, block, &nDigest, Sha1(), nullptr) == 1;
-    } else if (nLength > 0) {
-      std::memcpy(block, pKey, nLength);
-    }
-    for (size_t i = 0; i < kBlockSize; ++i) {
-      innerPad[i] = static_cast<unsigned char>(block[i] ^ 0x36);
-      outerPad[i] = static_cast<unsigned char>(block[i] ^ 0x5c);
-    }
-    OPENSSL_cleanse(block, sizeof(block));
-    bKeyed = true;
-    return bOk && Start();
+    static const unsigned char kEmpty = 0;
+    if (!pMac) pMac.reset(Hmac() ? EVP_MAC_CTX_new(Hmac()) : nullptr);
+    if (!pMac) return false;
+    char szDigest[] = "SHA1";
+    const OSSL_PARAM params[] = {OSSL_PARAM_construct_utf8_string("digest", szDigest, 0),
+                                 OSSL_PARAM_construct_end()};
+    bKeyed = EVP_MAC_init(pMac.get(), nLength > 0 ? pKey : &kEmpty, nLength, params) == 1;
+    bStarted = bKeyed;
+    return bKeyed;
   }
 
-  bool Finish(unsigned char* pDigest) {
-    unsigned int nLength = 0;
+  bool Update(const void* pData, size_t nLength) {
+    return bKeyed ? EVP_MAC_update(pMac.get(), static_cast<const unsigned char*>(pData), nLength) == 1
+                  : EVP_DigestUpdate(pDigest.get(), pData, nLength) == 1;
+  }
+
+  bool Finish(unsigned char* pOut) {
     if (!bStarted && !Start()) return false;
     bStarted = false;
-    if (EVP_DigestFinal_ex(pCtx.get(), pDigest, &nLength) != 1) return false;
-    if (!bKeyed) return nLength == TkcSHA1::DIGEST_LENGTH;
-    unsigned char inner[EVP_MAX_MD_SIZE];
-    std::memcpy(inner, pDigest, nLength);
-    return EVP_DigestInit_ex2(pCtx.get(), Sha1(), nullptr) == 1 &&
-           EVP_DigestUpdate(pCtx.get(), outerPad, kBlockSize) == 1 &&
-           EVP_DigestUpdate(pCtx.get(), inner, nLength) == 1 &&
-           EVP_DigestFinal_ex(pCtx.get(), pDigest, &nLength) == 1 &&
-           nLength == TkcSHA1::DIGEST_LENGTH;
+    if (bKeyed) {
+      size_t nLength = 0;
+      return EVP_MAC_final(pMac.get(), pOut, &nLength, EVP_MAX_MD_SIZE) == 1 &&
+             nLength == TkcSHA1::DIGEST_LENGTH;
+    }
+    unsigned int nLength = 0;
+    return EVP_DigestFinal_ex(pDigest.get(), pOut, &nLength) == 1 && nLength == TkcSHA1::DIGEST_LENGTH;
   }
 };
 
@@ -105,7 +104,8 @@ size_t TkcHash::DigestLength() const { return TkcSHA1::DIGEST_LENGTH; }
 void TkcHash::setKey(const void* pKey, size_t nLength) {
   SImpl& impl = *m_pImpl;
   if (impl.nAlgorithm != kAlgorithmSha1) return;
-  impl.ForgetKey();
+  impl.bKeyed = false;
+  impl.bStarted = false;
   impl.bFailed = (pKey == nullptr && nLength > 0) ||
                  !impl.SetKey(static_cast<const unsigned char*>(pKey), nLength);
 }
@@ -117,7 +117,7 @@ void TkcHash::addData(const void* pData, size_t nLength) {
     impl.bFailed = true;
     return;
   }
-  impl.bFailed = EVP_DigestUpdate(impl.pCtx.get(), pData, nLength) != 1;
+  impl.bFailed = !impl.Update(pData, nLength);
 }
 
 bool TkcHash::finish(void* pBuffer, size_t nSize) {

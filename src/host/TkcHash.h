@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "host/SecureMemory.h"
+
 namespace AliCloudWrapper {
 
 class TkcHash {
@@ -33,9 +35,7 @@ class TkcSHA1 : public TkcHash {
   ~TkcSHA1() override;
 };
 
-// Overwrites n bytes at p in a way the compiler may not optimise away (for
-// key material that must not outlive its use).
-void SecureWipe(void* p, size_t n);
+// SecureWipe: see host/SecureMemory.h.
 
 // Standard padded Base64 (RFC 4648) of in. False only on an internal failure.
 bool base64Encode(const std::string& in, std::string& out);

@@ -10,6 +10,7 @@
 #include "AliCloudWrapper/SAliCloudRequest.h"
 #include "AliCloudWrapper/StorageNetworkRecords.h"
 #include "host/FXString.h"
+#include "transport/DescribeOneById.h"
 
 namespace AliCloudWrapper {
 
@@ -70,35 +71,28 @@ CZeError CAliCloudNetwork::GetElasticIPAddress(const std::string& strRegionId,
     return err.Push(ACW_LOCATION);
   }
 
-  std::vector<SElasticIPAddress> vecListed;
-  if (!pParser->ParseNestedList(strResponse, EIP_ADDRESSES_LIST_KEY, EIP_ADDRESS_ITEM_KEY, vecListed)) {
-    sEvent.Error(__PRETTY_FUNCTION__, "Failed to parse response [%s].", strResponse.c_str());
-    return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Failed to parse Elastic IP query response.");
-  }
-
   // The service reads "AllocationId" as a comma-separated list, so an id holding
-  // a comma could bring back some other address. Only a record of exactly this
-  // id answers the question.
-  std::vector<SElasticIPAddress> vecAddresses;
-  for (SElasticIPAddress& sListed : vecListed) {
-    if (sListed.strAllocationId == strAllocationId) vecAddresses.push_back(std::move(sListed));
+  // a comma could bring back some other address: only this id's record counts.
+  std::string strMessage;
+  switch (PickOneById(*pParser, strResponse, EIP_ADDRESSES_LIST_KEY, EIP_ADDRESS_ITEM_KEY, strAllocationId,
+                      &SElasticIPAddress::strAllocationId, sAddress)) {
+    case EOneById::FOUND:
+      return CZeError();
+    case EOneById::UNREADABLE:
+      sEvent.Error(__PRETTY_FUNCTION__, "Failed to parse response [%s].", strResponse.c_str());
+      return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Failed to parse Elastic IP query response.")
+          .SetKind(EErrorKind::UNREADABLE_ANSWER);
+    case EOneById::NONE:
+      strMessage = FXString::Format("Failed to find EIP [%s] in region [%s].", strAllocationId.c_str(),
+                                    strRegionId.c_str());
+      break;
+    case EOneById::MANY:
+      strMessage = FXString::Format("Obtained more than one EIP for allocation id [%s] in region [%s].",
+                                    strAllocationId.c_str(), strRegionId.c_str());
+      break;
   }
-
-  if (vecAddresses.empty()) {
-    const std::string strMessage = FXString::Format("Failed to find EIP [%s] in region [%s].",
-                                                    strAllocationId.c_str(), strRegionId.c_str());
-    sEvent.Error(__PRETTY_FUNCTION__, "%s", strMessage.c_str());
-    return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "%s", strMessage.c_str());
-  }
-  if (vecAddresses.size() > 1) {
-    const std::string strMessage =
-        FXString::Format("Obtained more than one EIP for allocation id [%s] in region [%s].",
-                         strAllocationId.c_str(), strRegionId.c_str());
-    sEvent.Error(__PRETTY_FUNCTION__, "%s", strMessage.c_str());
-    return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "%s", strMessage.c_str());
-  }
-  sAddress = vecAddresses.front();
-  return CZeError();
+  sEvent.Error(__PRETTY_FUNCTION__, "%s", strMessage.c_str());
+  return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "%s", strMessage.c_str());
 }
 
 CZeError CAliCloudNetwork::IsEIPAvailableForBinding(const std::string& strRegionId,

@@ -10,6 +10,7 @@
 #include "AliCloudWrapper/StorageNetworkRecords.h"
 #include "host/FXString.h"
 #include "storage/StorageInternal.h"
+#include "transport/DescribeOneById.h"
 #include "transport/RetryExecutor.h"
 
 namespace AliCloudWrapper {
@@ -242,26 +243,26 @@ CZeError CAliCloudStorage::GetDiskInfo(const std::string& strRegionId, const std
     return err.Push(ACW_LOCATION);
   }
 
-  std::vector<SDiskInfoLib> vecDisks;
-  if (!pParser->ParseNestedList(strResponse, StorageInternal::DISKS_LIST_KEY,
-                                StorageInternal::DISK_ITEM_KEY, vecDisks)) {
-    sEvent.Error(__PRETTY_FUNCTION__, "Failed to parse disk info for disk [%s]. Response is [%s]",
-                 strDiskId.c_str(), strResponse.c_str());
-    return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Failed to parse GetDiskInfo response.");
+  switch (PickOneById(*pParser, strResponse, StorageInternal::DISKS_LIST_KEY, StorageInternal::DISK_ITEM_KEY,
+                      strDiskId, &SDiskInfoLib::strDiskId, sInfo)) {
+    case EOneById::FOUND:
+      return CZeError();
+    case EOneById::UNREADABLE:
+      sEvent.Error(__PRETTY_FUNCTION__, "Failed to parse disk info for disk [%s]. Response is [%s]",
+                   strDiskId.c_str(), strResponse.c_str());
+      return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Failed to parse GetDiskInfo response.")
+          .SetKind(EErrorKind::UNREADABLE_ANSWER);
+    case EOneById::NONE:
+      sEvent.DebugLvl(__PRETTY_FUNCTION__, 3, "Couldn't find disk [%s] under region [%s].",
+                      strDiskId.c_str(), strRegionId.c_str());
+      return FXErrorUtil::ErrorInt(ACW_LOCATION, CZeError::CODE_NOT_FOUND, "Unable to find disk [%s].",
+                                   strDiskId.c_str());
+    case EOneById::MANY:
+      break;
   }
-  if (vecDisks.empty()) {
-    sEvent.DebugLvl(__PRETTY_FUNCTION__, 3, "Couldn't find disk [%s] under region [%s].",
-                    strDiskId.c_str(), strRegionId.c_str());
-    return FXErrorUtil::ErrorInt(ACW_LOCATION, -1, "Unable to find disk [%s].", strDiskId.c_str());
-  }
-  if (vecDisks.size() > 1) {
-    sEvent.Error(__PRETTY_FUNCTION__, "Obtained more than one disk for id [%s], region [%s].",
-                 strDiskId.c_str(), strRegionId.c_str());
-    return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Obtained more than 1 disk for Id [%s].",
-                                 strDiskId.c_str());
-  }
-  sInfo = vecDisks.front();
-  return CZeError();
+  sEvent.Error(__PRETTY_FUNCTION__, "Obtained more than one disk for id [%s], region [%s].",
+               strDiskId.c_str(), strRegionId.c_str());
+  return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Obtained more than 1 disk for Id [%s].", strDiskId.c_str());
 }
 
 CZeError CAliCloudStorage::DoesDiskExist(const std::string& strRegionId, const std::string& strDiskId,

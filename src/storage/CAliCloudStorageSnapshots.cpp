@@ -9,6 +9,7 @@
 #include "AliCloudWrapper/StorageNetworkRecords.h"
 #include "AliCloudWrapper/TKPlatformInfo.h"
 #include "storage/StorageInternal.h"
+#include "transport/DescribeOneById.h"
 #include "transport/RetryExecutor.h"
 
 namespace AliCloudWrapper {
@@ -112,26 +113,28 @@ CZeError CAliCloudStorage::GetSnapshotInfo(const std::string& strRegionId,
     return err.Push(ACW_LOCATION);
   }
 
-  std::vector<SSnapshotInfoLib> vecSnapshots;
-  if (!pParser->ParseNestedList(strResponse, StorageInternal::SNAPSHOTS_LIST_KEY,
-                                StorageInternal::SNAPSHOT_ITEM_KEY, vecSnapshots)) {
-    sEvent.Error(__PRETTY_FUNCTION__, "Failed to parse snapshot info for snapshot [%s]. Response is [%s]",
-                 strSnapshotId.c_str(), strResponse.c_str());
-    return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Failed to parse GetSnapshotInfo response.");
+  switch (PickOneById(*pParser, strResponse, StorageInternal::SNAPSHOTS_LIST_KEY,
+                      StorageInternal::SNAPSHOT_ITEM_KEY, strSnapshotId, &SSnapshotInfoLib::strSnapshotId,
+                      sInfo)) {
+    case EOneById::FOUND:
+      return CZeError();
+    case EOneById::UNREADABLE:
+      sEvent.Error(__PRETTY_FUNCTION__, "Failed to parse snapshot info for snapshot [%s]. Response is [%s]",
+                   strSnapshotId.c_str(), strResponse.c_str());
+      return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Failed to parse GetSnapshotInfo response.")
+          .SetKind(EErrorKind::UNREADABLE_ANSWER);
+    case EOneById::NONE:
+      sEvent.DebugLvl(__PRETTY_FUNCTION__, 3, "Couldn't find snapshot [%s] under region [%s].",
+                      strSnapshotId.c_str(), strRegionId.c_str());
+      return FXErrorUtil::ErrorInt(ACW_LOCATION, CZeError::CODE_NOT_FOUND, "Unable to find snapshot [%s].",
+                                   strSnapshotId.c_str());
+    case EOneById::MANY:
+      break;
   }
-  if (vecSnapshots.empty()) {
-    sEvent.DebugLvl(__PRETTY_FUNCTION__, 3, "Couldn't find snapshot [%s] under region [%s].",
-                    strSnapshotId.c_str(), strRegionId.c_str());
-    return FXErrorUtil::ErrorInt(ACW_LOCATION, -1, "Unable to find snapshot [%s].", strSnapshotId.c_str());
-  }
-  if (vecSnapshots.size() > 1) {
-    sEvent.Error(__PRETTY_FUNCTION__, "Obtained more than one snapshot for id [%s], region [%s].",
-                 strSnapshotId.c_str(), strRegionId.c_str());
-    return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Obtained more than 1 snapshot for Id [%s].",
-                                 strSnapshotId.c_str());
-  }
-  sInfo = vecSnapshots.front();
-  return CZeError();
+  sEvent.Error(__PRETTY_FUNCTION__, "Obtained more than one snapshot for id [%s], region [%s].",
+               strSnapshotId.c_str(), strRegionId.c_str());
+  return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Obtained more than 1 snapshot for Id [%s].",
+                               strSnapshotId.c_str());
 }
 
 CZeError CAliCloudStorage::DoesSnapshotExist(const std::string& strRegionId,

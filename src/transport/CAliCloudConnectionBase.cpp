@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <ctime>
 #include <functional>
 #include <limits>
@@ -14,6 +15,7 @@
 #include "AliCloudWrapper/AliCloudConstants.h"
 #include "host/FXString.h"
 #include "host/FXThread.h"
+#include "host/SettingsTable.h"
 #include "host/TkJson.h"
 #include "transport/RetryExecutor.h"
 
@@ -24,29 +26,33 @@ const char* const COMMON_FORMAT = "JSON";
 const char* const COMMON_SIGNATURE_METHOD = "HMAC-SHA1";
 const char* const COMMON_SIGNATURE_VERSION = "1.0";
 
-// Entropy for the generator's seed. The clock and the thread alone repeat for
-// two connections made in the same second on one thread, which would make the
-// service refuse the second one's nonces ("SignatureNonceUsed") and let their
-// "ClientToken"s collide.
-uint32_t EntropyWord() {
+// A seed from the operating system's random source. Without one (no device
+// at all) the clock in nanoseconds still differs between two connections.
+std::vector<uint32_t> OsSeedWords() {
+  std::vector<uint32_t> vecWords(8, 0);
   try {
     std::random_device sDevice;
-    return static_cast<uint32_t>(sDevice());
+    for (uint32_t& nWord : vecWords) nWord = sDevice();
   } catch (...) {
-    // No entropy source: the monotonic clock in nanoseconds still differs
-    // between two calls, which is all the seed needs.
-    return static_cast<uint32_t>(
-        std::chrono::steady_clock::now().time_since_epoch().count());
+    const auto nNow = std::chrono::steady_clock::now().time_since_epoch().count();
+    vecWords[0] = static_cast<uint32_t>(nNow);
+    vecWords[1] = static_cast<uint32_t>(static_cast<uint64_t>(nNow) >> 32);
+    vecWords[2] = static_cast<uint32_t>(std::hash<std::thread::id>()(std::this_thread::get_id()));
   }
+  return vecWords;
 }
 
 }  // namespace
 
-CAliCloudConnectionBase::CAliCloudConnectionBase() = default;
+CAliCloudConnectionBase::CAliCloudConnectionBase() {
+  InitializeRandomNumGenerator();
+  nThrottlingMaxWaitInSec = ReadNumberSetting(THROTTLING_MAX_WAIT_IN_SEC);
+}
 
 CAliCloudConnectionBase::CAliCloudConnectionBase(const std::string& strKeyId,
                                                  const std::string& strKeySecret)
-    : strAccessKeyId(strKeyId) {
+    : CAliCloudConnectionBase() {
+  strAccessKeyId = strKeyId;
   SetAccessKeySecret(strKeySecret);
 }
 
@@ -75,14 +81,29 @@ void CAliCloudConnectionBase::_WipeAccessKeySecret() {
 }
 
 int CAliCloudConnectionBase::GetIdempotenceToken() {
-  return static_cast<int>(sRandomGenerator());
+  return std::uniform_int_distribution<int>(1, 2147483646)(sNonceSource);
 }
 
 void CAliCloudConnectionBase::InitializeRandomNumGenerator() {
-  const auto nTime = static_cast<uint32_t>(std::time(nullptr));
-  const auto nThread = static_cast<uint32_t>(std::hash<std::thread::id>()(std::this_thread::get_id()));
-  const uint32_t nSeed = nTime + nThread + EntropyWord();  // modulo 2^32
-  sRandomGenerator.seed(nSeed);
+  const std::vector<uint32_t> vecWords = OsSeedWords();
+  std::seed_seq sSeed(vecWords.begin(), vecWords.end());
+  sNonceSource.seed(sSeed);
+  sRandomGenerator.seed(vecWords[0]);
+}
+
+std::string CAliCloudConnectionBase::GetSignatureNonce() {
+  uint64_t nHigh = sNonceSource();
+  uint64_t nLow = sNonceSource();
+  nHigh = (nHigh & ~0xF000ull) | 0x4000ull;                    // version 4 (random)
+  nLow = (nLow & ~(0xC000ull << 48)) | (0x8000ull << 48);      // RFC 4122 variant
+  char szText[37];
+  std::snprintf(szText, sizeof(szText), "%08llx-%04llx-%04llx-%04llx-%012llx",
+                static_cast<unsigned long long>(nHigh >> 32),
+                static_cast<unsigned long long>((nHigh >> 16) & 0xFFFF),
+                static_cast<unsigned long long>(nHigh & 0xFFFF),
+                static_cast<unsigned long long>(nLow >> 48),
+                static_cast<unsigned long long>(nLow & 0xFFFFFFFFFFFFull));
+  return szText;
 }
 
 bool CAliCloudConnectionBase::InitCurl() {
@@ -96,14 +117,13 @@ void CAliCloudConnectionBase::AddPublicParameters(SAliCloudRequest& sRequest) {
   sRequest.AddURLParameter(AliCloudParameterNames::SIGNATURE_METHOD, COMMON_SIGNATURE_METHOD);
   sRequest.AddURLParameter(AliCloudParameterNames::TIMESTAMP, AliCloudUtils::GetTimeStamp());
   sRequest.AddURLParameter(AliCloudParameterNames::SIGNATURE_VERSION, COMMON_SIGNATURE_VERSION);
-  sRequest.AddURLParameter(AliCloudParameterNames::SIGNATURE_NONCE,
-                           FXString::Format("%d", static_cast<int>(sRandomGenerator())));
+  sRequest.AddURLParameter(AliCloudParameterNames::SIGNATURE_NONCE, GetSignatureNonce());
 }
 
 CZeError CAliCloudConnectionBase::ExecuteRequest(SAliCloudRequest& sRequest,
                                                  std::string& strResponse, bool bRetry) {
   CZeError sError = bRetry ? ExecuteRequestWithRetry(sRequest, strResponse)
-                           : _ExecuteRequest(sRequest, strResponse);
+                           : _ExecuteWithPolicy(sRequest, strResponse, false);
   if (sError.IsError()) return sError.Push(ACW_LOCATION);
   return CZeError();
 }
@@ -199,6 +219,8 @@ CZeError CAliCloudConnectionBase::ExecuteRequestWithRetry(const SAliCloudRequest
   SRetryPolicy sPolicy;
   sPolicy.nAttemptsWhenUnanswered = nAttempts;
   sPolicy.nUnansweredPauseMs = SecondsToMilliseconds(nPauseSec);
+  sPolicy.nThrottlingBoundInSec = nThrottlingMaxWaitInSec;
+  sPolicy.bResendOnNonceUsed = true;
   sPolicy.fnBeforePause = [this, nPauseSec](const CZeError&, uint64_t) {
     sEvent.Error(__PRETTY_FUNCTION__, "Retrying after [%llu] seconds...",
                  static_cast<unsigned long long>(nPauseSec));
@@ -212,6 +234,24 @@ CZeError CAliCloudConnectionBase::ExecuteRequestWithRetry(const SAliCloudRequest
   });
   if (sError.IsError()) return sError.Push(ACW_LOCATION);
   return sError;
+}
+
+// One request sent once, except for answers the service did not carry out
+// (throttling, a nonce seen before), which are resent with a fresh signature.
+// The caller's request is the one signed, as before; a resend signs it again
+// from a copy taken first.
+CZeError CAliCloudConnectionBase::_ExecuteWithPolicy(SAliCloudRequest& sRequest, std::string& strResponse,
+                                                     bool /*bRetry*/) {
+  SRetryPolicy sPolicy;
+  sPolicy.nThrottlingBoundInSec = nThrottlingMaxWaitInSec;
+  sPolicy.bResendOnNonceUsed = true;
+  const SAliCloudRequest sOriginal(sRequest);
+  bool bFirst = true;
+  return CRetryExecutor(std::move(sPolicy)).Run([&] {
+    if (!bFirst) sRequest = sOriginal;
+    bFirst = false;
+    return _ExecuteRequest(sRequest, strResponse);
+  });
 }
 
 void CAliCloudConnectionBase::ReceiveResponse(std::string& strResponse) {

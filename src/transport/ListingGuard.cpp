@@ -1,6 +1,6 @@
 #include "transport/ListingGuard.h"
 
-#include "AliCloudWrapper/TKPlatformInfo.h"
+#include "host/SettingsTable.h"
 #include "host/TkJson.h"
 
 namespace AliCloudWrapper {
@@ -18,10 +18,8 @@ std::string RecordText(const mValue& record) {
 CListingGuard::CListingGuard(std::string strAction) : m_strAction(std::move(strAction)) {}
 
 CZeError CListingGuard::CheckTotal(int64_t nTotal) const {
-  uint64_t nMax = DEFAULT_MAX_LISTED_RECORDS;
-  if (!TKPlatformInfo().getNumber(TKPlatformInfo::SECTION, MAX_LISTED_RECORDS, &nMax) || nMax == 0) {
-    nMax = DEFAULT_MAX_LISTED_RECORDS;
-  }
+  uint64_t nMax = ReadNumberSetting(MAX_LISTED_RECORDS);
+  if (nMax == 0) nMax = DEFAULT_MAX_LISTED_RECORDS;
   if (nTotal < 0 || static_cast<uint64_t>(nTotal) > nMax) {
     return FXErrorUtil::ErrorInt(ACW_LOCATION, 1,
                                  "Listing [%s] stopped: the service announces [%lld] records, more "

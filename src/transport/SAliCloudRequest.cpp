@@ -1,10 +1,6 @@
 // Building and signing one RPC-style request (signature version 1.0):
 // parameters sorted by name, percent-encoded (RFC 3986), canonicalised,
 // HMAC-SHA1 with "<secret>&", Base64, appended as the last pair "Signature".
-//
-// Signing sits on every call's path, so the texts are built by appending into
-// reserved strings rather than through printf-style formatting; the results
-// are the same texts.
 #include "AliCloudWrapper/SAliCloudRequest.h"
 
 #include <algorithm>
@@ -35,27 +31,9 @@ void AppendJoinedPairs(const std::vector<URLParameter>& vecParameters, std::stri
   }
 }
 
-// Sorts with URLParameterComparator, stable so pairs of one name keep the
-// order they were added in. The sort runs on indices (an insertion sort: a
-// request has a dozen or so pairs) and each pair is then moved once into its
-// place: sorting the pairs themselves would move strings on every step. One
-// slot is left free for the signature.
+// Sorted by name; stable, so pairs of one name keep the order they were added in.
 void SortParameters(std::vector<URLParameter>& vecParameters) {
-  const size_t nCount = vecParameters.size();
-  std::vector<size_t> vecOrder(nCount);
-  for (size_t i = 0; i < nCount; ++i) {
-    size_t j = i;
-    for (; j > 0 && URLParameterComparator(vecParameters[i], vecParameters[vecOrder[j - 1]]); --j) {
-      vecOrder[j] = vecOrder[j - 1];
-    }
-    vecOrder[j] = i;
-  }
-  std::vector<URLParameter> vecSorted;
-  vecSorted.reserve(nCount + 1);
-  for (const size_t nIndex : vecOrder) {
-    vecSorted.push_back(std::move(vecParameters[nIndex]));
-  }
-  vecParameters.swap(vecSorted);
+  std::stable_sort(vecParameters.begin(), vecParameters.end(), URLParameterComparator);
 }
 
 }  // namespace
@@ -153,17 +131,13 @@ CZeError SAliCloudRequest::ComputeSignature(const std::string& strStringToSign,
 }
 
 bool SAliCloudRequest::UrlEncodeParameters() {
-  // Most names and many values hold only unreserved characters and stay as
-  // they are; the others are escaped into a scratch string that then trades
-  // buffers with the text.
-  std::string strScratch;
+  std::string strEscaped;
   for (URLParameter& pair : vecParameters) {
     for (std::string* pText : {&pair.first, &pair.second}) {
       if (!TKLibCurl::TKLibCurlUrlNeedsEscape(*pText)) continue;
-      strScratch.resize(3 * pText->size() + 1);
-      char* const pEnd = TKLibCurl::TKLibCurlUrlEscapeTo(*pText, strScratch.data());
-      strScratch.resize(static_cast<size_t>(pEnd - strScratch.data()));
-      pText->swap(strScratch);
+      strEscaped.clear();
+      TKLibCurl::TKLibCurlUrlEscapeAppend(*pText, strEscaped);
+      pText->swap(strEscaped);
     }
   }
   return true;
@@ -171,27 +145,15 @@ bool SAliCloudRequest::UrlEncodeParameters() {
 
 bool SAliCloudRequest::GetCanonicalizedURL(std::string& strOut) {
   // The names and values are already encoded once; each is encoded a second
-  // time with the encoded "=" and "&" between them. Everything is written
-  // through one pointer into room sized once for the worst case, then trimmed.
-  if (vecParameters.empty()) {
-    return true;
-  }
-  static constexpr char kEquals[] = "%3D";
-  static constexpr char kAmpersand[] = "%26";
-  const size_t nStart = strOut.size();
-  size_t nRoom = 0;
+  // time, with the encoded "=" and "&" between them.
+  const char* pszSeparator = "";
   for (const URLParameter& pair : vecParameters) {
-    nRoom += 3 * (pair.first.size() + pair.second.size()) + 2 + 6;
+    strOut.append(pszSeparator);
+    TKLibCurl::TKLibCurlUrlEscapeAppend(pair.first, strOut);
+    strOut.append("%3D");
+    TKLibCurl::TKLibCurlUrlEscapeAppend(pair.second, strOut);
+    pszSeparator = "%26";
   }
-  strOut.resize(nStart + nRoom);
-  char* pOut = strOut.data() + nStart;
-  for (const URLParameter& pair : vecParameters) {
-    pOut = TKLibCurl::TKLibCurlUrlEscapeTo(pair.first, pOut);
-    pOut = std::copy_n(kEquals, 3, pOut);
-    pOut = TKLibCurl::TKLibCurlUrlEscapeTo(pair.second, pOut);
-    pOut = std::copy_n(kAmpersand, 3, pOut);
-  }
-  strOut.resize(static_cast<size_t>(pOut - strOut.data()) - 3);  // the trailing "%26"
   return true;
 }
 

@@ -135,10 +135,10 @@ TEST_F(ConnectionCoreTest, AnsweredErrorsAreNeverRetried) {
     Emulator().ClearJournal();
     Emulator().ClearFaults();
     AcwEmulator::Fault sFault = MakeFault(FaultKind::ErrorResponse, "DescribeRegions", 3, nStatus);
-    sFault.code = "Throttling.User";
+    sFault.code = "ServiceUnavailable";
     InjectFault(sFault);
-    EXPECT_EQ(Text(Execute(true)), "Error code: Throttling.User");
-    EXPECT_NE(strResponse.find("Throttling.User"), std::string::npos) << "the error body is kept";
+    EXPECT_EQ(Text(Execute(true)), "Error code: ServiceUnavailable");
+    EXPECT_NE(strResponse.find("ServiceUnavailable"), std::string::npos) << "the error body is kept";
     EXPECT_EQ(Attempts(), 1u) << nStatus;
   }
   EXPECT_GE(Log().Count("Error response obtained from server is : ["), 3u);

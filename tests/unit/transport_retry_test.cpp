@@ -7,6 +7,9 @@
 
 #include "AliCloudWrapper/CZeError.h"
 #include "TestSupport.h"
+#include "AliCloudWrapper/CAliCloudParser.h"
+#include "AliCloudWrapper/StorageNetworkRecords.h"
+#include "transport/DescribeOneById.h"
 #include "transport/RetryExecutor.h"
 
 namespace AliCloudWrapper {
@@ -161,6 +164,28 @@ TEST(TransportRetryTest, WaitUntilPollsWithinItsBound) {
     EXPECT_EQ(sReport.bBoundReached, c.eKind == EErrorKind::BOUND_REACHED);
     if (err.IsBoundReached()) {
       EXPECT_NE(err.GetErrorMessage().find("nSomeBound"), std::string::npos);
+    }
+  }
+}
+
+// Only a record of the id asked for answers a lookup; another id's record is
+// "not found", never a stand-in.
+TEST(TransportRetryTest, DescribeOneByIdKeepsOnlyThatId) {
+  const std::vector<std::pair<std::string, EOneById>> cases = {
+      {R"({"Disks":{"Disk":[{"DiskId":"d-1","Status":"In_use"}]}})", EOneById::FOUND},
+      {R"({"Disks":{"Disk":[{"DiskId":"d-2"},{"DiskId":"d-1"}]}})", EOneById::FOUND},
+      {R"({"Disks":{"Disk":[{"DiskId":"d-2"}]}})", EOneById::NONE},
+      {R"({"Disks":{"Disk":[]}})", EOneById::NONE},
+      {R"({"Disks":{"Disk":[{"DiskId":"d-1"},{"DiskId":"d-1"}]}})", EOneById::MANY},
+      {R"(<html>)", EOneById::UNREADABLE},
+  };
+  CAliCloudParser sParser;
+  for (const auto& [strBody, eExpected] : cases) {
+    SDiskInfoLib sDisk;
+    EXPECT_EQ(PickOneById(sParser, strBody, "Disks", "Disk", "d-1", &SDiskInfoLib::strDiskId, sDisk), eExpected)
+        << strBody;
+    if (eExpected == EOneById::FOUND) {
+      EXPECT_EQ(sDisk.strDiskId, "d-1");
     }
   }
 }
