@@ -86,6 +86,26 @@ void Inspect(const bj::value& value, int nDepth, int& nMaxDepth, bool& bNonFinit
   }
 }
 
+// True when some number of the text (outside strings) is beyond a double's
+// range. Our reader refuses such a document even when a repeated member name
+// replaces the number later, so the value Boost keeps does not tell.
+bool HasNumberBeyondDouble(const std::string& strText) {
+  for (size_t i = 0; i < strText.size(); ++i) {
+    if (strText[i] == '"') {
+      for (++i; i < strText.size() && strText[i] != '"'; ++i) {
+        if (strText[i] == '\\') ++i;
+      }
+      continue;
+    }
+    if (strText[i] != '-' && (strText[i] < '0' || strText[i] > '9')) continue;
+    const size_t nEnd = strText.find_first_not_of("-+.eE0123456789", i);
+    const std::string strNumber = strText.substr(i, nEnd - i);
+    if (!std::isfinite(std::strtod(strNumber.c_str(), nullptr))) return true;
+    i = nEnd == std::string::npos ? strText.size() : nEnd - 1;
+  }
+  return false;
+}
+
 bool BoostReads(const std::string& strText, bj::value& out) {
   bj::parse_options options;
   options.max_depth = 1000;
@@ -140,7 +160,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
     int nDepth = 0;
     bool bNonFinite = false;
     Inspect(theirs, 1, nDepth, bNonFinite);
-    if (nDepth < TkJson::MAX_DEPTH && !bNonFinite) Fail("ours refused an object Boost reads");
+    if (nDepth < TkJson::MAX_DEPTH && !bNonFinite && !HasNumberBeyondDouble(strText)) {
+      Fail("ours refused an object Boost reads");
+    }
   }
   return 0;
 }
