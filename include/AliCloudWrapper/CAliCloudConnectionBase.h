@@ -64,11 +64,15 @@ class CAliCloudConnectionBase {
   // left unchanged and each attempt signs a fresh copy; requests that got no
   // answer (no body) are attempted up to "nAliCloudNumberOfRequestRetries"
   // times with "nAliCloudRetrySleepTimeInSec" seconds between attempts, and an
-  // answer of the service is never retried. Without bRetry the request itself
-  // is signed and consumed. Errors (code 1): "Error code: <Code>" for an error
-  // document (the body stays in strResponse), "Request did not complete
-  // successfully. Failed to parse error response." when no error document
-  // arrived, "Failed to initialize the curl library.", or a signing error.
+  // answer of the service is never retried, nor a TLS failure or an answer
+  // beyond its size cap. Without bRetry the request itself is signed and
+  // consumed. Errors (code 1): "Error code: <Code>" for an error document (the
+  // body stays in strResponse), "Request did not complete successfully. Failed
+  // to parse error response." for an error status with another body, "Request
+  // did not complete successfully: <reason>." when nothing usable arrived
+  // (libcurl's reason, or the empty body's status), "The service's answer is
+  // unreadable: ..." for a 2xx answer that is no JSON object, "Failed to
+  // initialize the curl library.", or a signing error.
   virtual CZeError ExecuteRequest(SAliCloudRequest& sRequest, std::string& strResponse,
                                   bool bRetry);
 
@@ -124,6 +128,8 @@ class CAliCloudConnectionBase {
  private:
   void _WipeAccessKeySecret();
   CZeError _MakeExchangeError(const std::string& strResponse);
+  CZeError _MakeNoAnswerError(long nStatus);
+  CZeError _CheckSuccessBody(const std::string& strResponse);
   CZeError _ExecuteWithPolicy(SAliCloudRequest& sRequest, std::string& strResponse, bool bRetry);
 
   // Nonces and tokens; seeded from the operating system at construction.

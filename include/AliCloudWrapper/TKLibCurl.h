@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,6 +20,14 @@ class TKLibCurl {
   static constexpr int REQ_PUT = 2;
   static constexpr int REQ_DEFAULT = 6;
 
+  // Why the last transfer brought no answer.
+  enum class ETransportFailure {
+    None,      // an answer arrived (or nothing was sent yet)
+    NoAnswer,  // refused, timed out, stalled, cut off: another attempt may succeed
+    Tls,       // the TLS handshake failed for good (certificate, cipher, CA file)
+    TooLarge,  // the answer grew beyond its cap and was dropped
+  };
+
   TKLibCurl();
   ~TKLibCurl();
   TKLibCurl(const TKLibCurl&) = delete;
@@ -27,7 +36,8 @@ class TKLibCurl {
   // Makes the object usable: global libcurl initialisation once per process,
   // then the easy handle with its fixed options and the settings of section
   // "VirtualServer" ("AliCloudCABundle", "AliCloudConnectTo",
-  // "nAliCloudConnectTimeOutInSec", "nAliCloudLowSpeedTimeOutInSec"), read once
+  // "nAliCloudConnectTimeOutInSec", "nAliCloudLowSpeedTimeOutInSec",
+  // "nAliCloudRequestTimeOutInSec", "nAliCloudMaxResponseSizeInMB"), read once
   // per handle. A request calls it itself when needed. The arguments are
   // accepted for the host interface and not used. True when usable; a failure
   // is retried at the next call.
@@ -58,11 +68,16 @@ class TKLibCurl {
   void TKLibCurlSetConnectTimeoutMs(long nMilliseconds);
   // Never use a proxy for this handle (the metadata service is link-local).
   void TKLibCurlSetNoProxy(bool bNoProxy);
+  // Caps the answers of this handle at nBytes instead of the setting (0 restores it).
+  void TKLibCurlSetMaxResponseBytes(uint64_t nBytes);
 
   // HTTP status of the last answer, 0 when none arrived.
   long GetLastHttpStatus() const;
-  // libcurl's description of the last transport failure; empty when there was none.
+  // libcurl's description of the last transport failure ("Timeout was reached:
+  // Operation timed out after ..."), or the cap that was exceeded; empty when
+  // there was none.
   std::string GetLastTransportError() const;
+  ETransportFailure GetLastTransportFailure() const;
 
   // Percent-encoding exactly as libcurl escapes: the RFC 3986 unreserved set
   // (letters, digits, "-", ".", "_", "~") is kept, every other byte becomes

@@ -11,7 +11,9 @@ const std::vector<SSettingDefinition>& SettingsTable() {
   static const std::vector<SSettingDefinition> table = {
       {VS, "nAliCloudNumberOfRequestRetries", "3", "count", "attempts in all for a request that gets no answer"},
       {VS, "nAliCloudRetrySleepTimeInSec", "30", "seconds", "pause between those attempts"},
-      {VS, "nAliCloudRequestTimeOutInSec", "0", "seconds", "when not 0: time limit of each compute request"},
+      {VS, "nAliCloudRequestTimeOutInSec", "300", "seconds", "total time limit of every request (0: the default)"},
+      {VS, "nAliCloudMaxResponseSizeInMB", "64", "MiB", "largest answer kept (0: the default)"},
+      {VS, "nAliCloudMaxListedRecords", "100000", "count", "largest total a listing may announce (0: the default)"},
       {VS, "nAliCloudThrottlingMaxWaitInSec", "60", "seconds", "pauses within which throttled requests are resent"},
       {VS, "AliCloudRegionEndpoint", "empty", "text", "the one compute endpoint host for every region"},
       {VS, "AliCloudCABundle", "system store", "text", "PEM file of CA certificates to trust"},

@@ -21,6 +21,8 @@ namespace {
 
 constexpr int CURL_OPTION_TIMEOUT = 13;  // CURLOPT_TIMEOUT, whole seconds
 constexpr size_t MAX_METADATA_VALUE_LENGTH = 4096;
+// The service's answers are one short word; anything near this is not one.
+constexpr uint64_t MAX_METADATA_ANSWER_BYTES = 64 * 1024;
 
 std::string MetadataUrl(const char* pszPath) {
   return FXString::Format("http://%s%s", CAliCloudECSConnection::METADATA_HOST, pszPath);
@@ -88,11 +90,12 @@ void CAliCloudECSConnection::GetLocalInstanceId(std::string& strInstanceId) {
   }
   sClient.TKLibCurlSetConnectTimeoutMs(METADATA_CONNECT_TIMEOUT_MS);
   sClient.TKLibCurlSetNoProxy(true);
+  sClient.TKLibCurlSetMaxResponseBytes(MAX_METADATA_ANSWER_BYTES);
   // The request time-out setting bounds this exchange too; without one, a short bound of our own.
   uint64_t nTimeOut = 0;
   (void)sPlatformInfo.getNumber(TKPlatformInfo::SECTION, CURL_TIME_OUT_IN_SEC, &nTimeOut);
   const int nSeconds = nTimeOut == 0 ? METADATA_DEFAULT_TIMEOUT_SEC
-                       : nTimeOut > static_cast<uint64_t>(INT_MAX) ? INT_MAX
+                       : nTimeOut > static_cast<uint64_t>(INT_MAX / 1000) ? INT_MAX / 1000
                                                                    : static_cast<int>(nTimeOut);
   (void)sClient.TKLibCurlSetAdditionalOptionsIntValue(CURL_OPTION_TIMEOUT, nSeconds);
 
