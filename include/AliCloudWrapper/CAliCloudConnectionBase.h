@@ -69,11 +69,15 @@ class CAliCloudConnectionBase {
   // left unchanged and each attempt signs a fresh copy; requests that got no
   // answer (no body) are attempted up to "nAliCloudNumberOfRequestRetries"
   // times with "nAliCloudRetrySleepTimeInSec" seconds between attempts, and an
-  // answer of the service is never retried. Without bRetry the request itself
-  // is signed and consumed. Errors (code 1): "Error code: <Code>" for an error
-  // document (the body stays in strResponse), "Request did not complete
-  // successfully. Failed to parse error response." when no error document
-  // arrived, "Failed to initialize the curl library.", or a signing error.
+  // answer of the service is never retried, nor a TLS failure or an answer
+  // beyond its size cap. Without bRetry the request itself is signed and
+  // consumed. Errors (code 1): "Error code: <Code>" for an error document (the
+  // body stays in strResponse), "Request did not complete successfully. Failed
+  // to parse error response." for an error status with another body, "Request
+  // did not complete successfully: <reason>." when nothing usable arrived
+  // (libcurl's reason, or the empty body's status), "The service's answer is
+  // unreadable: ..." for a 2xx answer that is no JSON object, "Failed to
+  // initialize the curl library.", or a signing error.
   virtual CZeError ExecuteRequest(SAliCloudRequest& sRequest, std::string& strResponse,
                                   bool bRetry);
 
@@ -127,13 +131,14 @@ class CAliCloudConnectionBase {
   std::minstd_rand0 sRandomGenerator;  // kept for derived classes; seeded like the nonce source
 
   // The connection's settings, read at the first call and handed to its HTTP
-  // client then; a compute connection asks for its whole-transfer limit first.
+  // client then.
   const SConnectionOptions& _Options();
-  void _UseRequestTimeOut() { bUseRequestTimeOut = true; }
 
  private:
   void _WipeAccessKeySecret();
   CZeError _MakeExchangeError(const std::string& strResponse);
+  CZeError _MakeNoAnswerError(long nStatus);
+  CZeError _CheckSuccessBody(const std::string& strResponse);
   CZeError _ExecuteWithPolicy(SAliCloudRequest& sRequest, std::string& strResponse, bool bRetry);
 
   // Nonces and tokens; seeded from the operating system at construction.
@@ -141,7 +146,6 @@ class CAliCloudConnectionBase {
   std::unique_ptr<SConnectionOptions> pOptions;
   // The HMAC keyed with the secret once; released and wiped with the secret.
   std::unique_ptr<CHmacSha1Key> pSigningKey;
-  bool bUseRequestTimeOut = false;
 };
 
 }  // namespace AliCloudWrapper

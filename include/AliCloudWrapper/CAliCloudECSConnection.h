@@ -4,9 +4,7 @@
 // fixed in the settings ("AliCloudRegionEndpoint", read once at construction)
 // wins for every region; otherwise each region's host comes from the service's
 // own DescribeRegions answer, fetched once on first need; a region the service
-// does not list goes to the global host. Its HTTP client also takes the total
-// time-out setting "nAliCloudRequestTimeOutInSec" (0: no override), read with the
-// other connection settings at the first request.
+// does not list goes to the global host.
 // It also asks the instance metadata service which instance this process runs on.
 #pragma once
 

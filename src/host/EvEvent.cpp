@@ -197,8 +197,10 @@ void Deliver(SLogState& state, bool bError, int nLevel, const char* context, std
   record.nLevel = nLevel;
   // Redacted after formatting, so a secret that only appears once the
   // arguments are joined is caught as well.
-  record.strContext = RedactLocked(state, context != nullptr ? context : "");
-  record.strMessage = RedactLocked(state, std::move(strMessage));
+  // Control characters are escaped last: a value holding a line feed (a
+  // caller's id, a server's text) cannot write a line of its own.
+  record.strContext = FXString::EscapeControlCharacters(RedactLocked(state, context != nullptr ? context : ""));
+  record.strMessage = FXString::EscapeControlCharacters(RedactLocked(state, std::move(strMessage)));
   try {
     if (state.sink) {
       state.sink(record);

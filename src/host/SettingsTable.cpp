@@ -13,7 +13,9 @@ const std::vector<SSettingDefinition>& SettingsTable() {
   static const std::vector<SSettingDefinition> table = {
       {VS, K::RETRY_COUNT, "3", "count", "attempts in all for a request that gets no answer"},
       {VS, K::RETRY_SLEEP_IN_SEC, "30", "seconds", "pause between those attempts"},
-      {VS, K::REQUEST_TIME_OUT_IN_SEC, "0", "seconds", "when not 0: time limit of each compute request"},
+      {VS, K::REQUEST_TIME_OUT_IN_SEC, "300", "seconds", "total time limit of every request (0: the default)"},
+      {VS, K::MAX_RESPONSE_SIZE_IN_MB, "64", "MiB", "largest answer kept (0: the default)"},
+      {VS, K::MAX_LISTED_RECORDS, "100000", "count", "largest total a listing may announce (0: the default)"},
       {VS, K::THROTTLING_MAX_WAIT_IN_SEC, "60", "seconds", "pauses within which throttled requests are resent"},
       {VS, K::REGION_END_POINT, "empty", "text", "the one compute endpoint host for every region"},
       {VS, K::CA_BUNDLE, "system store", "text", "PEM file of CA certificates to trust"},
@@ -51,11 +53,15 @@ long SecondsAsLong(uint64_t nSeconds) {
 }
 
 namespace {
-// A time-out setting where 0 means the table's default.
-long ReadTimeOut(const char* pszKey) {
+// A number setting where 0 means the table's default, so no setting can switch
+// a bound off.
+uint64_t ReadNonZero(const char* pszKey) {
   const uint64_t nValue = ReadNumberSetting(pszKey);
-  return SecondsAsLong(nValue != 0 ? nValue : std::strtoull(FindSetting(pszKey)->pszDefault, nullptr, 10));
+  return nValue != 0 ? nValue : std::strtoull(FindSetting(pszKey)->pszDefault, nullptr, 10);
 }
+
+// A time-out setting where 0 means the table's default.
+long ReadTimeOut(const char* pszKey) { return SecondsAsLong(ReadNonZero(pszKey)); }
 }  // namespace
 
 TKLibCurl::SOptions ReadHttpOptions() {
@@ -64,6 +70,9 @@ TKLibCurl::SOptions ReadHttpOptions() {
   sOptions.strConnectTo = ReadTextSetting(SettingKeys::CONNECT_TO);
   sOptions.nConnectTimeOutSec = ReadTimeOut(SettingKeys::CONNECT_TIME_OUT_IN_SEC);
   sOptions.nLowSpeedTimeOutSec = ReadTimeOut(SettingKeys::LOW_SPEED_TIME_OUT_IN_SEC);
+  sOptions.nTransferTimeOutSec = ReadTimeOut(SettingKeys::REQUEST_TIME_OUT_IN_SEC);
+  const uint64_t nMaxMb = ReadNonZero(SettingKeys::MAX_RESPONSE_SIZE_IN_MB);
+  sOptions.nMaxResponseBytes = nMaxMb > (UINT64_MAX >> 20) ? UINT64_MAX : nMaxMb << 20;
   return sOptions;
 }
 

@@ -137,7 +137,7 @@ bool ConvertFrom(const CAliCloudParser& parser, const O& obj, SElasticIPAddress&
     // lock must never look free for binding.
     for (const auto& element : *lockReasons) out.vecLockReasons.push_back(LockReasonOf(element));
     return true;
-  } catch (const std::runtime_error& e) {
+  } catch (const std::exception& e) {
     parser.Error(__PRETTY_FUNCTION__, "Exception - [%s].", e.what());
     return false;
   }
@@ -150,7 +150,7 @@ bool ConvertFrom(const CAliCloudParser& parser, const O& obj, SDBInstanceLib& ou
     out.strEngine = TkJson::GetStringValue(obj, "Engine");
     out.strRegionId = TkJson::GetStringValue(obj, "RegionId");
     return true;
-  } catch (const std::runtime_error& e) {
+  } catch (const std::exception& e) {
     parser.Error(__PRETTY_FUNCTION__, "Exception - [%s].", e.what());
     return false;
   }
@@ -167,7 +167,7 @@ bool ConvertFrom(const CAliCloudParser& parser, const O& obj, SDBInstanceInfoLib
     out.strEngine = TkJson::GetStringValue(obj, "Engine");
     out.strEngineVersion = TkJson::GetStringValue(obj, "EngineVersion");
     return true;
-  } catch (const std::runtime_error& e) {
+  } catch (const std::exception& e) {
     parser.Error(__PRETTY_FUNCTION__, "Exception - [%s].", e.what());
     return false;
   }

@@ -17,6 +17,7 @@
 #include "AliCloudWrapper/AliCloudConstants.h"
 #include "host/FXString.h"
 #include "host/FXThread.h"
+#include "host/TkJson.h"
 #include "transport/ConnectionOptions.h"
 #include "transport/RequestSigning.h"
 #include "transport/RetryExecutor.h"
@@ -113,12 +114,6 @@ std::string CAliCloudConnectionBase::GetSignatureNonce() {
 const SConnectionOptions& CAliCloudConnectionBase::_Options() {
   if (pOptions) return *pOptions;
   pOptions = std::make_unique<SConnectionOptions>(ReadConnectionOptions());
-  if (bUseRequestTimeOut && pOptions->nRequestTimeOutInSec != 0) {
-    // libcurl takes the value as a signed number: a larger setting means "as long as possible".
-    const uint64_t nSeconds = std::min<uint64_t>(pOptions->nRequestTimeOutInSec, INT_MAX);
-    pOptions->sHttp.nTransferTimeOutSec = static_cast<long>(nSeconds);
-    sEvent.Error(__PRETTY_FUNCTION__, "Overriding default curl timeout to [%d].", static_cast<int>(nSeconds));
-  }
   (void)sCurl.TKLibCurlSetOptions(pOptions->sHttp);
   return *pOptions;
 }
@@ -168,8 +163,25 @@ CZeError CAliCloudConnectionBase::_ExecuteRequest(SAliCloudRequest& sRequest,
       AliCloudUtils::GetTkLibCurlHTTPReqType(sRequest.GetRequestMethod()), strUrl.c_str(), nullptr,
       0, true, nullptr);
   ReceiveResponse(strResponse);
-  if (bOk) return CZeError();
+  if (bOk) return _CheckSuccessBody(strResponse);
   return _MakeExchangeError(strResponse);
+}
+
+// Every answer of these services is a JSON object. A 2xx answer that is not
+// one (a proxy's page, an empty body) tells nothing about what the service
+// did: an unreadable answer, never a success, and not sent again.
+CZeError CAliCloudConnectionBase::_CheckSuccessBody(const std::string& strResponse) {
+  mObject sDocument;
+  if (TkJson::Unserialize(strResponse, sDocument)) return CZeError();
+  const long nStatus = sCurl.GetLastHttpStatus();
+  sEvent.Error(__PRETTY_FUNCTION__, "HTTP [%ld] answer is no JSON object: [%s].", nStatus,
+               strResponse.c_str());
+  return FXErrorUtil::ErrorInt(ACW_LOCATION, 1,
+                               "The service's answer is unreadable: HTTP status [%ld] with a body "
+                               "that is no JSON object.",
+                               nStatus)
+      .SetKind(EErrorKind::UNREADABLE_ANSWER)
+      .SetHttpStatus(nStatus);
 }
 
 // The outcome of a failed exchange, decided once here: no answer, an answer
@@ -178,16 +190,37 @@ CZeError CAliCloudConnectionBase::_MakeExchangeError(const std::string& strRespo
   const long nStatus = sCurl.GetLastHttpStatus();
   sEvent.DebugLvl(__PRETTY_FUNCTION__, 5, "Error response obtained from server is : [%s].",
                   strResponse.c_str());
+  if (strResponse.empty()) return _MakeNoAnswerError(nStatus);
   SAliCloudErrorResponse sErrorResponse;
-  if (strResponse.empty() || !sParser.ParseObject(strResponse, sErrorResponse)) {
+  if (!sParser.ParseObject(strResponse, sErrorResponse)) {
     return FXErrorUtil::ErrorInt(
                ACW_LOCATION, 1, "Request did not complete successfully. Failed to parse error response.")
-        .SetKind(strResponse.empty() ? EErrorKind::NO_ANSWER : EErrorKind::UNREADABLE_ANSWER)
+        .SetKind(EErrorKind::UNREADABLE_ANSWER)
         .SetHttpStatus(nStatus);
   }
   return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Error code: %s", sErrorResponse.GetErrorCode().c_str())
       .SetServiceAnswer(sErrorResponse.strErrorCode, sErrorResponse.strErrorMessage,
                         sErrorResponse.strRequestId)
+      .SetHttpStatus(nStatus);
+}
+
+// Nothing usable arrived: the text says why, in libcurl's words. A transfer
+// that may go better next time is "no answer" (retried); a TLS failure (an
+// untrusted or wrong certificate) comes back the same every time and an answer
+// beyond its size cap was an answer: both are final at once.
+CZeError CAliCloudConnectionBase::_MakeNoAnswerError(long nStatus) {
+  const std::string strReason = nStatus != 0
+                                    ? FXString::Format("HTTP status [%ld] with an empty body", nStatus)
+                                    : sCurl.GetLastTransportError();
+  EErrorKind eKind = EErrorKind::NO_ANSWER;
+  switch (sCurl.GetLastTransportFailure()) {
+    case TKLibCurl::ETransportFailure::Tls: eKind = EErrorKind::FAILURE; break;
+    case TKLibCurl::ETransportFailure::TooLarge: eKind = EErrorKind::UNREADABLE_ANSWER; break;
+    default: break;
+  }
+  return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Request did not complete successfully: %s.",
+                               strReason.c_str())
+      .SetKind(eKind)
       .SetHttpStatus(nStatus);
 }
 

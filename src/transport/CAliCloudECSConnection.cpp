@@ -8,15 +8,21 @@
 namespace AliCloudWrapper {
 namespace {
 
-// A region endpoint becomes the host part of a signed URL. Anything but a plain
-// host name ("user@host", a path, a port, a query) would send the signed request
-// somewhere else than the service meant, so such a value is refused.
-bool IsPlainHostName(const std::string& strHost) {
-  if (strHost.empty() || strHost.size() > 253) return false;
+// A region endpoint becomes the host part of a signed URL. Anything but a host
+// name inside the service's own domain ("user@host", a path, a port, a query,
+// another domain) would send the signed request, and with it the key id and a
+// valid signature, somewhere else than the service, so such a value is refused.
+bool IsServiceHostName(const std::string& strHost) {
+  static const std::string s_strDomain = ".aliyuncs.com";
+  if (strHost.size() <= s_strDomain.size() || strHost.size() > 253) return false;
+  if (strHost.compare(strHost.size() - s_strDomain.size(), s_strDomain.size(), s_strDomain) != 0) {
+    return false;
+  }
+  char cPrevious = '.';
   for (const char c : strHost) {
-    const bool bAllowed = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                          c == '-' || c == '.';
-    if (!bAllowed) return false;
+    const bool bAllowed = (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.';
+    if (!bAllowed || (c == '.' && cPrevious == '.')) return false;  // no empty label
+    cPrevious = c;
   }
   return true;
 }
@@ -24,7 +30,6 @@ bool IsPlainHostName(const std::string& strHost) {
 }  // namespace
 
 CAliCloudECSConnection::CAliCloudECSConnection() {
-  _UseRequestTimeOut();
   CheckRegionEndPointRegistrykey();
 }
 
@@ -63,6 +68,8 @@ void CAliCloudECSConnection::AddPublicParameters(SAliCloudRequest& sRequest) {
   CAliCloudConnectionBase::AddPublicParameters(sRequest);
 }
 
+// The total time bound ("nAliCloudRequestTimeOutInSec") is the HTTP client's
+// own, for every connection alike.
 void CAliCloudECSConnection::PreRequest(SAliCloudRequest& sRequest) {
   if (sRequest.GetEndPoint().empty()) sRequest.SetEndPoint(GetEndPoint());
 }
@@ -72,6 +79,13 @@ void CAliCloudECSConnection::CheckRegionEndPointRegistrykey() {
   if (!strSettingsEndPoint.empty()) {
     sEvent.Debug(__PRETTY_FUNCTION__, "Obtained end point [%s] from registry.",
                  strSettingsEndPoint.c_str());
+  }
+  if (!strSettingsEndPoint.empty() && !IsServiceHostName(strSettingsEndPoint)) {
+    sEvent.Error(__PRETTY_FUNCTION__,
+                 "Ignoring setting [%s] = [%s]: not a host name in aliyuncs.com; the service's "
+                 "own endpoints are used.",
+                 REGION_END_POINT.c_str(), strSettingsEndPoint.c_str());
+    strSettingsEndPoint.clear();
   }
 }
 
@@ -132,9 +146,10 @@ bool CAliCloudECSConnection::InitializeRegionIdToEndPointMap(
       sEvent.Error(__PRETTY_FUNCTION__, "Empty region endpoint encountered.");
       return false;
     }
-    if (!IsPlainHostName(sRegion.strRegionEndpoint)) {
+    if (!IsServiceHostName(sRegion.strRegionEndpoint)) {
       // Left out of the map: the region's requests go to the global host instead.
-      sEvent.Error(__PRETTY_FUNCTION__, "Ignoring region [%s]: endpoint [%s] is not a host name.",
+      sEvent.Error(__PRETTY_FUNCTION__,
+                   "Ignoring region [%s]: endpoint [%s] is not a host name in aliyuncs.com.",
                    sRegion.strRegionId.c_str(), sRegion.strRegionEndpoint.c_str());
       continue;
     }

@@ -15,7 +15,7 @@ struct SConnectionOptions {
   uint64_t nAttemptsWhenUnanswered = 3;  // of a retrying execution, in all
   uint64_t nUnansweredPauseSec = 30;     // between those attempts
   uint64_t nThrottlingMaxWaitInSec = 60; // pauses within which throttled answers are resent
-  uint64_t nRequestTimeOutInSec = 0;     // the compute connection's whole-transfer limit; 0: none
+  uint64_t nMaxListedRecords = 100000;   // largest total a paged listing may announce
 };
 
 SConnectionOptions ReadConnectionOptions();

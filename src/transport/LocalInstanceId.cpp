@@ -6,6 +6,7 @@
 // could not reach the address, or worse, would answer for it). Instances that
 // require metadata session tokens refuse a token-less GET with 401 or 403; then
 // a token is asked for and the GET repeated once with it.
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -19,6 +20,8 @@ namespace AliCloudWrapper {
 namespace {
 
 constexpr size_t MAX_METADATA_VALUE_LENGTH = 4096;
+// The service's answers are one short word; anything near this is not one.
+constexpr uint64_t MAX_METADATA_ANSWER_BYTES = 64 * 1024;
 
 std::string MetadataUrl(const char* pszPath) {
   return FXString::Format("http://%s%s", CAliCloudECSConnection::METADATA_HOST, pszPath);
@@ -79,9 +82,10 @@ void CAliCloudECSConnection::GetLocalInstanceId(std::string& strInstanceId) {
 
   // A handle of its own: the signed requests' client keeps its options and its
   // kept-alive TLS connection.
-  // The request time-out setting bounds this exchange too; without one, a short bound of our own.
+  // The metadata service is on the local link and answers at once: a short
+  // bound of its own, or the request time-out when that is shorter.
   TKLibCurl::SOptions sOptions = _Options().sHttp;
-  if (sOptions.nTransferTimeOutSec == 0) sOptions.nTransferTimeOutSec = METADATA_DEFAULT_TIMEOUT_SEC;
+  sOptions.nTransferTimeOutSec = std::min<long>(sOptions.nTransferTimeOutSec, METADATA_DEFAULT_TIMEOUT_SEC);
   TKLibCurl sClient;
   (void)sClient.TKLibCurlSetOptions(sOptions);
   if (!sClient.TKLibCurlInit(nullptr, true, true, nullptr)) {
@@ -90,6 +94,7 @@ void CAliCloudECSConnection::GetLocalInstanceId(std::string& strInstanceId) {
   }
   sClient.TKLibCurlSetConnectTimeoutMs(METADATA_CONNECT_TIMEOUT_MS);
   sClient.TKLibCurlSetNoProxy(true);
+  sClient.TKLibCurlSetMaxResponseBytes(MAX_METADATA_ANSWER_BYTES);
 
   bool bAnswered = GetInstanceIdDocument(sClient);
   if (!bAnswered && IsTokenRequired(sClient)) {
