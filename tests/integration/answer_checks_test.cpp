@@ -101,14 +101,17 @@ TEST_F(AnswerChecks, EndlessListingsAreStopped) {
       << m_sFacade.GetLastError();
   EXPECT_EQ(JournalOf("DescribeVpcs").size(), 2u);
 
+  // Settings are read at a connection's first request: a fresh facade sees the new bound.
   SetSetting("nAliCloudMaxListedRecords", 1000);
+  CAliCloudWrapper sFresh;
+  ASSERT_TRUE(sFresh.Connect(KEY_ID, KEY_SECRET)) << sFresh.GetLastError();
   AnswerAlways(AcwEmulator::Product::Vpc, "DescribeVpcs",
                R"({"TotalCount":2000000000,"PageNumber":1,"PageSize":2,"Vpcs":{"Vpc":[{"VpcId":"vpc-1"}]}})");
-  EXPECT_FALSE(m_sFacade.GetVPCListInRegion(REGION, vecVpcs));
-  EXPECT_NE(m_sFacade.GetLastError().find("announces [2000000000] records, more than the limit of [1000] "
+  EXPECT_FALSE(sFresh.GetVPCListInRegion(REGION, vecVpcs));
+  EXPECT_NE(sFresh.GetLastError().find("announces [2000000000] records, more than the limit of [1000] "
                                           "(setting nAliCloudMaxListedRecords)"),
             std::string::npos)
-      << m_sFacade.GetLastError();
+      << sFresh.GetLastError();
 }
 
 // Region endpoints outside the service's domain are refused: from the service's
