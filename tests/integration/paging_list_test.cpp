@@ -17,12 +17,12 @@ namespace {
 
 using PagingList = FacadeTest;
 
-// nCount instances "i-page-00" .. in cn-shanghai, listed in that order.
+// nCount instances "i-page-00" .. in ap-southeast-1 (a region the demo world holds no instances in), listed in that order.
 std::string InstancesSeed(int nCount) {
   std::string strItems;
   for (int i = 0; i < nCount; ++i) {
     strItems += std::string(i > 0 ? "," : "") + "{\"InstanceId\":\"i-page-" + (i < 10 ? "0" : "") +
-                std::to_string(i) + "\",\"RegionId\":\"cn-shanghai\",\"ZoneId\":\"cn-shanghai-e\"}";
+                std::to_string(i) + "\",\"RegionId\":\"ap-southeast-1\",\"ZoneId\":\"ap-southeast-1a\"}";
   }
   return "{\"Instances\":[" + strItems + "]}";
 }
@@ -52,7 +52,7 @@ TEST_F(PagingList, PagesAskedForAndGathered) {
     GiveKey(sECS);
     std::vector<SVMInfoLib> vecVMs(1);
     vecVMs[0].strInstanceId = "mine";
-    SAliCloudRequest sRequest = Request({{"RegionId", "cn-shanghai"}, {"Action", "DescribeInstances"}});
+    SAliCloudRequest sRequest = Request({{"RegionId", "ap-southeast-1"}, {"Action", "DescribeInstances"}});
     ASSERT_FALSE(sECS.GetMultiPageList(sRequest, vecVMs, "Instances", "Instance", true, sCase.nPageSize).IsError());
 
     std::vector<std::string> vecPages;
@@ -68,7 +68,7 @@ TEST_F(PagingList, PagesAskedForAndGathered) {
     if (sCase.nInstances == 0) continue;
     EXPECT_EQ(vecVMs[1].strInstanceId, "i-page-00");
     EXPECT_EQ(vecVMs.back().strInstanceId, "i-page-" + std::to_string(sCase.nInstances - 1));
-    EXPECT_EQ(vecVMs.back().strRegionId, "cn-shanghai");
+    EXPECT_EQ(vecVMs.back().strRegionId, "ap-southeast-1");
   }
 }
 
@@ -76,20 +76,20 @@ TEST_F(PagingList, PagesAskedForAndGathered) {
 // a numeric EIP bandwidth and lock objects, which the converters read.
 TEST_F(PagingList, InstancesArriveInTheServiceShapes) {
   Emulator().Seed(std::string_view(R"({"Instances":[
-    {"InstanceId":"i-web-1","InstanceName":"web-1","RegionId":"cn-shanghai","ZoneId":"cn-shanghai-e",
+    {"InstanceId":"i-web-1","InstanceName":"web-1","RegionId":"ap-southeast-1","ZoneId":"ap-southeast-1a",
      "InternetMaxBandwidthOut":5,
      "VpcAttributes":{"VpcId":"vpc-a","VSwitchId":"vsw-a","PrivateIpAddress":{"IpAddress":["172.16.1.5"]}},
      "SecurityGroupIds":{"SecurityGroupId":["sg-1","sg-2"]},
      "EipAddress":{"AllocationId":"eip-1","IpAddress":"47.1.2.3","Bandwidth":5,"InternetChargeType":"PayByTraffic"},
      "PublicIpAddress":{"IpAddress":["121.0.0.1"]},
      "OperationLocks":{"LockReason":[{"LockReason":"security","LockMsg":"locked"}]}},
-    {"InstanceId":"i-db-1","InstanceName":"db-1","RegionId":"cn-shanghai","ZoneId":"cn-shanghai-e",
+    {"InstanceId":"i-db-1","InstanceName":"db-1","RegionId":"ap-southeast-1","ZoneId":"ap-southeast-1a",
      "VpcAttributes":{"VpcId":"vpc-b","VSwitchId":"vsw-b","PrivateIpAddress":{"IpAddress":[]}}}]})"));
   CAliCloudECSConnection sECS;
   GiveKey(sECS);
 
   std::vector<SVMInfoLib> vecVMs;
-  SAliCloudRequest sList = Request({{"RegionId", "cn-shanghai"}, {"Action", "DescribeInstances"}});
+  SAliCloudRequest sList = Request({{"RegionId", "ap-southeast-1"}, {"Action", "DescribeInstances"}});
   ASSERT_FALSE(sECS.GetMultiPageList(sList, vecVMs, "Instances", "Instance", true, 0).IsError());
   ASSERT_EQ(vecVMs.size(), 2u);
   EXPECT_EQ(vecVMs[1].strInstanceId, "i-db-1");
