@@ -189,6 +189,7 @@ json::object AttributeEip(const json::object& instance) {
     json::object eip;
     if (const json::object* stored = Member(instance, "EipAddress")) eip = *stored;
     eip.erase("RegionId");
+    eip.erase("IsSupportUnassociate");  // only the listing's copy has it
     int64_t bandwidth = 0;
     if (const auto* value = eip.if_contains("Bandwidth")) {
         if (value->is_int64()) bandwidth = value->as_int64();
@@ -218,10 +219,6 @@ json::object DescribeInstanceAttribute(ActionContext& ctx) {
     json::object out;
     for (const char* name : kCopied) {
         if (const auto* value = instance.if_contains(name)) out[name] = *value;
-    }
-    // The attribute document's EIP has no "IsSupportUnassociate" (only the listing has it).
-    if (auto* eip = out.if_contains("EipAddress"); eip != nullptr && eip->is_object()) {
-        eip->as_object().erase("IsSupportUnassociate");
     }
     const auto* io = instance.if_contains("IoOptimized");
     out["IoOptimized"] = (io != nullptr && io->is_bool() && io->as_bool()) ? "optimized" : "none";
