@@ -163,9 +163,9 @@ json::object DescribeInstances(ActionContext& ctx) {
     json::object out;
     // MaxResults below 10 is raised to 10 and above 100 lowered to 100, as documented.
     AddEcsList(ctx, out, instances, {"Instances", "Instance"}, kEcsPaging, TokenRules{10, 10, 100, true});
-    // Only the page's own copies get their primary interface made up.
-    for (json::value& instance : out["Instances"].as_object()["Instance"].as_array()) {
-        AddPrimaryInterface(instance.as_object());
+    // Only the page's copies get their interface, never the stored instances.
+    for (json::value& item : out.at("Instances").as_object().at("Instance").as_array()) {
+        AddPrimaryInterface(item.as_object());
     }
     return out;
 }
@@ -189,7 +189,7 @@ json::object AttributeEip(const json::object& instance) {
     json::object eip;
     if (const json::object* stored = Member(instance, "EipAddress")) eip = *stored;
     eip.erase("RegionId");
-    eip.erase("IsSupportUnassociate");  // a listing member the attribute answer never carries
+    eip.erase("IsSupportUnassociate");  // only the listing's copy has it
     int64_t bandwidth = 0;
     if (const auto* value = eip.if_contains("Bandwidth")) {
         if (value->is_int64()) bandwidth = value->as_int64();
@@ -219,10 +219,6 @@ json::object DescribeInstanceAttribute(ActionContext& ctx) {
     json::object out;
     for (const char* name : kCopied) {
         if (const auto* value = instance.if_contains(name)) out[name] = *value;
-    }
-    // The attribute document's EIP has no "IsSupportUnassociate" (only the listing has it).
-    if (auto* eip = out.if_contains("EipAddress"); eip != nullptr && eip->is_object()) {
-        eip->as_object().erase("IsSupportUnassociate");
     }
     const auto* io = instance.if_contains("IoOptimized");
     out["IoOptimized"] = (io != nullptr && io->is_bool() && io->as_bool()) ? "optimized" : "none";

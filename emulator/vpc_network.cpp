@@ -13,7 +13,8 @@
 //   fail associations   "_AssociationFails": true — the association is accepted and shows
 //                       "Associating", then the address falls back to "Available" and unbound,
 //                       as when the service gives up on it. (A refused association is an injected
-//                       fault on "AssociateEipAddress".)
+//                       fault on "AssociateEipAddress".) The same member on an instance fails
+//                       every association with that instance, also of addresses allocated later.
 #include <acw_emulator/Actions.h>
 #include <acw_emulator/World.h>
 
@@ -221,8 +222,11 @@ json::object AssociateEipAddress(ActionContext& ctx) {
                             json::value value) {
         ctx.world.Schedule(collection, id, member, std::move(value), kAssociationSettlesAfterRequests);
     };
-    const auto* fails = eip.if_contains(kAssociationFails);
-    if (fails != nullptr && fails->is_bool() && fails->as_bool()) {
+    const auto flagged = [](const json::object& item) {
+        const auto* fails = item.if_contains(kAssociationFails);
+        return fails != nullptr && fails->is_bool() && fails->as_bool();
+    };
+    if (flagged(eip) || flagged(instance)) {
         for (const char* member : {"InstanceId", "InstanceType", "InstanceRegionId", "VpcId"}) {
             settle("EipAddresses", allocationId, member, "");
         }

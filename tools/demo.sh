@@ -22,9 +22,8 @@ for program in "$ACW" "$EMULATOR"; do
   fi
 done
 
-# The demo world's instance lives in this region, and this is its disk.
+# The demo world's instance lives in this region.
 REGION=cn-hangzhou
-DISK=d-acwdemo0000000001
 
 # shellcheck source=tools/emulator_session.sh
 . "$(dirname "$0")/emulator_session.sh"
@@ -69,31 +68,41 @@ value() {
   printf '%s' "$found"
 }
 
+MADE=()
+REMOVED=()
+
 step "connect: prove the access key with the compute service" connect
 step "which instance is this? (instance metadata service)" instance-id
 INSTANCE=$(value instance-id)
+step "inventory: the regions, instances and networks of $REGION" inventory --region "$REGION" --networks
 
-step "backup: the disk $DISK of instance $INSTANCE" disk-info --region "$REGION" --disk "$DISK"
-ZONE=$(value zone)
-step "backup: snapshot disk $DISK and wait until it is complete" \
-  snapshot --disk "$DISK" --name acw-demo-backup --description "demo backup of $INSTANCE" \
-  --wait --region "$REGION" --poll-ms 200 --max-polls 50
-SNAPSHOT=$(value snapshot-id)
-step "backup: the snapshot's record" snapshot-info --region "$REGION" --snapshot "$SNAPSHOT"
+step "backup: every disk of $INSTANCE, each snapshot waited until complete" \
+  backup --instance "$INSTANCE" --out "$WORK/backup.json" --poll-ms 200 --max-polls 50
+for snapshot in $(jq -r '.disks[]."snapshot-id"' "$WORK/backup.json"); do MADE+=("snapshot $snapshot"); done
+MADE+=("manifest $(basename "$WORK/backup.json") ($(jq '.disks | length' "$WORK/backup.json") disk(s))")
 
-step "restore: a disk from snapshot $SNAPSHOT in zone $ZONE" \
-  create-disk --region "$REGION" --zone "$ZONE" --snapshot "$SNAPSHOT" --name acw-demo-restored
-RESTORED=$(value disk-id)
-step "restore: the restored disk's record" disk-info --region "$REGION" --disk "$RESTORED"
+step "restore: a new instance from the manifest (image, instance, start)" \
+  restore --manifest "$WORK/backup.json" --name acw-demo-restored --poll-ms 200 --max-polls 50
+RESTORED=$(value instance-id)
+IMAGE=$(value image-id)
+MADE+=("image $IMAGE" "instance $RESTORED")
+DISKS=$(sed -n '/^DISK-ID/,$p' <<<"$OUT" | tail -n +2 | awk '{print $1}' | paste -sd, -)
+[ -n "$DISKS" ] || fail "the restored instance has no disks"
+ADDRESS=$(value private-ip)
+GROUPS_OF_RESTORED=$(sed -n 's/^security-group: //p' <<<"$OUT" | paste -sd, -)
+[ -n "$GROUPS_OF_RESTORED" ] || fail "the restored instance has no security group"
 
-step "networking: the VPCs of $REGION" vpcs --region "$REGION"
-step "networking: the security groups of $REGION" security-groups --region "$REGION"
-step "networking: a new elastic IP in $REGION" eip-create --region "$REGION" --bandwidth 5
-ALLOCATION=$(value allocation-id)
-step "networking: bind $ALLOCATION to $INSTANCE" eip-bind --allocation "$ALLOCATION" --instance "$INSTANCE"
-step "networking: the elastic IP's record" eip-info --region "$REGION" --allocation "$ALLOCATION"
+step "clean up: the restored instance and its disks" delete-instance --instance "$RESTORED" --with-disks --poll-ms 200
+while read -r removed; do REMOVED+=("$removed"); done < <(sed -n 's/^removed: //p' <<<"$OUT")
+step "clean up: the image" delete-image --region "$REGION" --image "$IMAGE"
+REMOVED+=("image $IMAGE")
+step "clean up: the backup's snapshots" cleanup --manifest "$WORK/backup.json"
+while read -r snapshot; do REMOVED+=("snapshot $snapshot"); done < <(sed -n 's/^deleted: //p' <<<"$OUT")
 
-step "clean up: delete the restored disk" delete-disk --disk "$RESTORED"
-step "clean up: delete the snapshot" delete-snapshot --snapshot "$SNAPSHOT"
-
-echo "==> demo complete: backup, restore and networking ran against the emulator"
+echo
+echo "==> summary: backup and restore of $INSTANCE against the emulator"
+echo "    restored instance: $RESTORED (address $ADDRESS, groups $GROUPS_OF_RESTORED, disks $DISKS)"
+echo "    made:"
+printf '      %s\n' "${MADE[@]}"
+echo "    removed:"
+printf '      %s\n' "${REMOVED[@]}"

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -24,6 +25,9 @@
 #include "AliCloudWrapper/TKPlatformInfo.h"
 
 namespace AliCloudWrapper {
+
+struct SConnectionOptions;
+class CHmacSha1Key;
 
 // Keys a connection looks up by name (GetTagName).
 enum ETagType {
@@ -60,15 +64,20 @@ class CAliCloudConnectionBase {
   // Proves the credentials with one request of the service.
   virtual CZeError Connect() = 0;
 
-  // Sends one request and gives the response body. With bRetry the request is
+  // Sends one request and gives the response body. The settings named here are
+  // read once, at the connection's first request. With bRetry the request is
   // left unchanged and each attempt signs a fresh copy; requests that got no
   // answer (no body) are attempted up to "nAliCloudNumberOfRequestRetries"
   // times with "nAliCloudRetrySleepTimeInSec" seconds between attempts, and an
-  // answer of the service is never retried. Without bRetry the request itself
-  // is signed and consumed. Errors (code 1): "Error code: <Code>" for an error
-  // document (the body stays in strResponse), "Request did not complete
-  // successfully. Failed to parse error response." when no error document
-  // arrived, "Failed to initialize the curl library.", or a signing error.
+  // answer of the service is never retried, nor a TLS failure or an answer
+  // beyond its size cap. Without bRetry the request itself is signed and
+  // consumed. Errors (code 1): "Error code: <Code>" for an error document (the
+  // body stays in strResponse), "Request did not complete successfully. Failed
+  // to parse error response." for an error status with another body, "Request
+  // did not complete successfully: <reason>." when nothing usable arrived
+  // (libcurl's reason, or the empty body's status), "The service's answer is
+  // unreadable: ..." for a 2xx answer that is no JSON object, "Failed to
+  // initialize the curl library.", or a signing error.
   virtual CZeError ExecuteRequest(SAliCloudRequest& sRequest, std::string& strResponse,
                                   bool bRetry);
 
@@ -121,14 +130,22 @@ class CAliCloudConnectionBase {
   bool bCurlInitialized = false;
   std::minstd_rand0 sRandomGenerator;  // kept for derived classes; seeded like the nonce source
 
+  // The connection's settings, read at the first call and handed to its HTTP
+  // client then.
+  const SConnectionOptions& _Options();
+
  private:
   void _WipeAccessKeySecret();
   CZeError _MakeExchangeError(const std::string& strResponse);
+  CZeError _MakeNoAnswerError(long nStatus);
+  CZeError _CheckSuccessBody(const std::string& strResponse);
   CZeError _ExecuteWithPolicy(SAliCloudRequest& sRequest, std::string& strResponse, bool bRetry);
 
   // Nonces and tokens; seeded from the operating system at construction.
   std::mt19937_64 sNonceSource;
-  uint64_t nThrottlingMaxWaitInSec = DEFAULT_THROTTLING_MAX_WAIT_IN_SEC;
+  std::unique_ptr<SConnectionOptions> pOptions;
+  // The HMAC keyed with the secret once; released and wiped with the secret.
+  std::unique_ptr<CHmacSha1Key> pSigningKey;
 };
 
 }  // namespace AliCloudWrapper

@@ -13,6 +13,7 @@
 // carries code 1 as well, with the failing function's location pushed.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,12 @@ struct SElasticIPAddress;
 
 class CAliCloudNetwork {
  public:
+  // Setting (section "VirtualServer") bounding WaitForEIPAssociation, in
+  // seconds of pauses; 0 means no bound.
+  static constexpr const char* EIP_ASSOCIATE_MAX_WAIT_IN_SEC = "nAliCloudEipAssociateMaxWaitInSec";
+  // Pause between two looks at an address whose association is settling.
+  static constexpr uint64_t EIP_ASSOCIATE_POLL_MS = 2000;
+
   CAliCloudNetwork(CAliCloudECSConnection* pECSConnection, CAliCloudVPCConnection* pVPCConnection,
                    CAliCloudParser* pParser);
   ~CAliCloudNetwork();
@@ -83,13 +90,15 @@ class CAliCloudNetwork {
                                     bool& bAvailable);
   // Releases the EIP (the service accepts only an unbound, "Available" one).
   CZeError DeleteEIP(const std::string& strAllocationId);
+  // The service accepts an association and settles it later, and may give up
+  // on it (the address goes back to "Available"). Reads the EIP every 2 s until
+  // it is "InUse" for the instance: success. An address that settled otherwise
+  // is an error naming its status; the bound "nAliCloudEipAssociateMaxWaitInSec"
+  // reached while it is still "Associating" is an error of kind BOUND_REACHED.
+  CZeError WaitForEIPAssociation(const std::string& strRegionId, const std::string& strAllocationId,
+                                 const std::string& strInstanceId);
 
  private:
-  // Reads the id strKey of a created resource (or an allocated address) from the
-  // answer. False, strId untouched, when the answer is unreadable or the id is
-  // absent or empty: an empty id must never pass for a created resource.
-  bool _ReadNewId(const std::string& strResponse, const std::string& strKey, std::string& strId) const;
-
   CAliCloudVPCConnection* pVPCConnection;  // not owned
   CAliCloudECSConnection* pECSConnection;  // not owned
   CAliCloudParser* pParser;                // not owned

@@ -49,10 +49,14 @@ class CAliCloudParser : public EvEvent {
                        const std::string& innerKey, std::vector<T>& out) const;
 
   // Appends one record per object element of the array obj[key]; true when key
-  // named an array. Elements that are not objects are skipped.
+  // named an array. Elements that are not objects are skipped. False (logged)
+  // when key names something else, or an element holds a wrongly typed member:
+  // the records before that element stay appended.
   template <typename T>
   bool ConvertListInJSON(const mObject& obj, const std::string& key, std::vector<T>& out) const;
-  // Appends one record per object element of arr (other elements skipped); always true.
+  // Appends one record per object element of arr (other elements skipped); true,
+  // or false (logged) when an element holds a wrongly typed member, with the
+  // records before it appended.
   template <typename T>
   bool ConvertJSONArray(const mArray& arr, std::vector<T>& out) const;
 
@@ -70,7 +74,8 @@ class CAliCloudParser : public EvEvent {
   // As above, on an answer already parsed.
   bool ParseIntFromResponse(const CJsonDocument& doc, const std::string& key, int& out) const;
 
-  // Appends the string elements of the array obj[key] (others skipped); true when key named an array.
+  // Appends the string elements of the array obj[key] (others skipped); true when key
+  // named an array, false (logged) when it names something else.
   bool ConvertStringListInJSON(const mObject& obj, const std::string& key,
                                std::vector<std::string>& out) const;
   // Appends the string elements of arr (others skipped); always true.
@@ -97,7 +102,7 @@ class CAliCloudParser : public EvEvent {
   bool Convert(const mObject& obj, SInstanceTypeFamilyInfoLib& out) const;
   bool Convert(const mObject& obj, SResourceLib& out) const;
   // Sets strArchitecture and strOSName from a configuration document's
-  // "AdditionalInfo" object; always true.
+  // "AdditionalInfo" object; false (logged) when one of them is not a scalar.
   bool ReadAdditionalInfo(const mObject& additionalInfo, SVMInfoLib& out) const;
 
   // Storage and network records. These return true; a wrongly typed member raises.

@@ -58,7 +58,8 @@ class CAliCloudStorage {
   // bExists false (and success) when the snapshot is not found; unchanged on failure.
   CZeError DoesSnapshotExist(const std::string& strRegionId, const std::string& strSnapshotId,
                              bool& bExists);
-  // bCompleted true only at a progress of 100 %; unchanged on failure.
+  // bCompleted true only at a progress of 100 %; unchanged on failure. A
+  // snapshot the service reports "failed" is an error naming it.
   CZeError IsSnapshotCompleted(const std::string& strRegionId, const std::string& strSnapshotId,
                                bool& bCompleted);
 
@@ -92,9 +93,6 @@ class CAliCloudStorage {
   long long GetSizeInGB(const long long& nSizeInBytes) const;
 
  private:
-  // The bound of one wait, in seconds: the setting when present, else the default.
-  uint64_t _GetWaitBoundInSec(const char* pszKey, uint64_t nDefault) const;
-
   CAliCloudECSConnection* pECSConnection;  // not owned
   CAliCloudParser* pParser;                // not owned
   EvEvent sEvent;

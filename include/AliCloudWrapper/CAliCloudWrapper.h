@@ -186,6 +186,24 @@ class CAliCloudWrapper {
                         const std::string& strBandwidth, const std::string& strInternetChargeType);
   // Gives the instance a public address (the one it has, if any) and returns it.
   bool AssociatePublicIP(const std::string& strInstanceId, std::string& strIpAddress);
+  // Releases an elastic IP address (the service accepts only an unbound one),
+  // e.g. to clean up after a restore that failed half-way.
+  bool ReleaseEIPAddress(const std::string& strAllocationId);
+
+  // ---- restore-time components ----
+  // Reads a configuration document kept with a backup back into a record.
+  // False, with last error "Failed to parse configuration file.", when it is
+  // not a readable document.
+  bool GetVMInfoFromConfigFile(const std::string& strConfigFile, SVMInfoLib& sInstance);
+  // Gives a restored instance the network extras its source had, as the source's
+  // configuration document (may be empty) describes them: its elastic IP (the
+  // source's own when it is free in the same region, else a new one with the
+  // source's bandwidth and charge type), a public IP, and the security groups of
+  // sNewInstance beyond the first. True only when every address step that ran
+  // succeeded; the last error is that of the last failure. A new address that
+  // could not be bound is released again; joining a group does not change the
+  // result.
+  bool AddPeripheralComponents(const SVMInfoLib& sNewInstance, const std::string& strConfigFile);
 
   // ---- instance life cycle, disk attachment and images ----
   // Creates an instance from the image for a restore, from the record and the
@@ -238,6 +256,9 @@ class CAliCloudWrapper {
   // Database operations need the objects InitRDS builds. Without them this sets
   // the last error and returns false, and the operation must send nothing.
   bool _IsRDSInitialized(const char* pszContext);
+  // The elastic IP step of AddPeripheralComponents: true when an address is
+  // bound to the new instance and the service has settled the association.
+  bool _AddElasticIPAddress(const SVMInfoLib& sNewInstance, const SVMInfoLib& sSourceInstance);
 
   // Members in the order they are built; the destructor releases them in the
   // order that keeps every borrower gone before what it borrows.

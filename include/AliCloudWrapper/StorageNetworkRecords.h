@@ -38,6 +38,7 @@ struct SSnapshotInfoLib {
   std::string strDescription;
   std::string strSourceDiskId;
   int32_t nProgress = 0;  // percent complete: the leading integer of "Progress" ("45%" -> 45)
+  std::string strStatus;  // "progressing", "accomplished" or "failed"; empty in a creation answer
 };
 
 struct SSecurityGroupInfoLib {

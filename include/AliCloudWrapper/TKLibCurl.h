@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,18 +20,41 @@ class TKLibCurl {
   static constexpr int REQ_PUT = 2;
   static constexpr int REQ_DEFAULT = 6;
 
+  // What the handle is made with. A connection reads them from the settings
+  // once and hands them over before its first request; a client given none
+  // reads the settings when its handle is made.
+  struct SOptions {
+    std::string strCaBundle;         // PEM file to trust; empty: the system store
+    std::string strConnectTo;        // libcurl connect-to entries, comma-separated
+    long nConnectTimeOutSec = 30;
+    long nLowSpeedTimeOutSec = 120;  // below one byte per second for this long: abandoned
+    // The whole exchange: a server that drips a byte now and then passes the
+    // low-speed check, but not this.
+    long nTransferTimeOutSec = 300;
+    // Far above the largest real answer, far below what would endanger the process.
+    uint64_t nMaxResponseBytes = uint64_t{64} << 20;
+  };
+
+  // Why the last transfer brought no answer.
+  enum class ETransportFailure {
+    None,      // an answer arrived (or nothing was sent yet)
+    NoAnswer,  // refused, timed out, stalled, cut off: another attempt may succeed
+    Tls,       // the TLS handshake failed for good (certificate, cipher, CA file)
+    TooLarge,  // the answer grew beyond its cap and was dropped
+  };
+
   TKLibCurl();
   ~TKLibCurl();
   TKLibCurl(const TKLibCurl&) = delete;
   TKLibCurl& operator=(const TKLibCurl&) = delete;
 
   // Makes the object usable: global libcurl initialisation once per process,
-  // then the easy handle with its fixed options and the settings of section
-  // "VirtualServer" ("AliCloudCABundle", "AliCloudConnectTo",
-  // "nAliCloudConnectTimeOutInSec", "nAliCloudLowSpeedTimeOutInSec"), read once
-  // per handle. A request calls it itself when needed. The arguments are
-  // accepted for the host interface and not used. True when usable; a failure
-  // is retried at the next call.
+  // then the easy handle with its fixed options and SOptions (those handed
+  // over, else the settings' "AliCloudCABundle", "AliCloudConnectTo",
+  // "nAliCloudConnectTimeOutInSec", "nAliCloudLowSpeedTimeOutInSec",
+  // "nAliCloudRequestTimeOutInSec", "nAliCloudMaxResponseSizeInMB"). A request
+  // calls it itself when needed. The arguments are accepted for the host
+  // interface and not used. True when usable; a failure is retried at the next call.
   bool TKLibCurlInit(const char* pszUnused = nullptr, bool bUnused1 = false, bool bUnused2 = false,
                      void* pUnusedCallback = nullptr);
 
@@ -52,17 +76,26 @@ class TKLibCurl {
   // option, or when libcurl refuses it.
   bool TKLibCurlSetAdditionalOptionsIntValue(int nOption, const int& nValue);
 
+  // The options of the handle: before it is made, what it is made with; after,
+  // applied to it at once.
+  bool TKLibCurlSetOptions(const SOptions& sOptions);
+
   // Extra request headers ("Name: value") for the following requests.
   void TKLibCurlSetHeaders(const std::vector<std::string>& vecHeaders);
   // Overrides the settings' connect time-out for this handle (milliseconds; 0 restores).
   void TKLibCurlSetConnectTimeoutMs(long nMilliseconds);
   // Never use a proxy for this handle (the metadata service is link-local).
   void TKLibCurlSetNoProxy(bool bNoProxy);
+  // Caps the answers of this handle at nBytes instead of the setting (0 restores it).
+  void TKLibCurlSetMaxResponseBytes(uint64_t nBytes);
 
   // HTTP status of the last answer, 0 when none arrived.
   long GetLastHttpStatus() const;
-  // libcurl's description of the last transport failure; empty when there was none.
+  // libcurl's description of the last transport failure ("Timeout was reached:
+  // Operation timed out after ..."), or the cap that was exceeded; empty when
+  // there was none.
   std::string GetLastTransportError() const;
+  ETransportFailure GetLastTransportFailure() const;
 
   // Percent-encoding exactly as libcurl escapes: the RFC 3986 unreserved set
   // (letters, digits, "-", ".", "_", "~") is kept, every other byte becomes

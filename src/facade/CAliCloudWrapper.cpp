@@ -10,6 +10,7 @@
 #include "AliCloudWrapper/CAliCloudStorage.h"
 #include "AliCloudWrapper/CAliCloudVPCConnection.h"
 #include "AliCloudWrapper/StorageNetworkRecords.h"
+#include "host/FXString.h"
 
 namespace AliCloudWrapper {
 
@@ -73,7 +74,10 @@ bool CAliCloudWrapper::ConnectRDS(const std::string& strAccessKeyId,
 
 void CAliCloudWrapper::ClearLastError() { strLastError.clear(); }
 
-std::string CAliCloudWrapper::GetLastError() const { return strLastError; }
+// Error texts carry caller ids and server texts: escaped, they stay one line.
+std::string CAliCloudWrapper::GetLastError() const {
+  return FXString::EscapeControlCharacters(strLastError);
+}
 
 void CAliCloudWrapper::GetLocalInstanceId(std::string& strInstanceId) {
   pECSConnection->GetLocalInstanceId(strInstanceId);

@@ -163,4 +163,9 @@ bool CAliCloudWrapper::AssociatePublicIP(const std::string& strInstanceId, std::
       FXString::Format("Failed to associate public IP for instance [%s].", strInstanceId.c_str()), ".");
 }
 
+bool CAliCloudWrapper::ReleaseEIPAddress(const std::string& strAllocationId) {
+  return _ReportResult(pNetwork->DeleteEIP(strAllocationId), __PRETTY_FUNCTION__,
+                       FXString::Format("Failed to release EIP [%s].", strAllocationId.c_str()), ".");
+}
+
 }  // namespace AliCloudWrapper

@@ -14,6 +14,7 @@
 #include "host/CTimeStamp.h"
 #include "host/FXString.h"
 #include "host/SecureMemory.h"
+#include "host/SettingsTable.h"
 #include "host/TKPlatformInfoInternal.h"
 
 namespace AliCloudWrapper {
@@ -102,13 +103,13 @@ void RecomputeLocked(SLogState& state) {
 SOutputSettings ReadOutputSettings() {
   SOutputSettings settings;
   TKPlatformInfo info;
-  info.getString(TKPlatformInfo::SECTION, "AliCloudLogFile", &settings.strLogFile);
+  info.getString(TKPlatformInfo::SECTION, SettingKeys::LOG_FILE, &settings.strLogFile);
   uint64_t nValue = 0;
-  if (info.getNumber(TKPlatformInfo::SECTION, "nAliCloudLogLevel", &nValue)) {
+  if (info.getNumber(TKPlatformInfo::SECTION, SettingKeys::LOG_LEVEL, &nValue)) {
     settings.nLevel = nValue > static_cast<uint64_t>(INT_MAX) ? INT_MAX : static_cast<int>(nValue);
   }
   nValue = 0;
-  if (info.getNumber(TKPlatformInfo::SECTION, "nAliCloudLogToStderr", &nValue)) {
+  if (info.getNumber(TKPlatformInfo::SECTION, SettingKeys::LOG_TO_STDERR, &nValue)) {
     settings.bToStderr = nValue == 1;
   }
   return settings;
@@ -196,8 +197,10 @@ void Deliver(SLogState& state, bool bError, int nLevel, const char* context, std
   record.nLevel = nLevel;
   // Redacted after formatting, so a secret that only appears once the
   // arguments are joined is caught as well.
-  record.strContext = RedactLocked(state, context != nullptr ? context : "");
-  record.strMessage = RedactLocked(state, std::move(strMessage));
+  // Control characters are escaped last: a value holding a line feed (a
+  // caller's id, a server's text) cannot write a line of its own.
+  record.strContext = FXString::EscapeControlCharacters(RedactLocked(state, context != nullptr ? context : ""));
+  record.strMessage = FXString::EscapeControlCharacters(RedactLocked(state, std::move(strMessage)));
   try {
     if (state.sink) {
       state.sink(record);

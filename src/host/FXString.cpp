@@ -85,5 +85,29 @@ int CompareNoCase(const std::string& a, const std::string& b) {
   return a.size() < b.size() ? -1 : 1;
 }
 
+std::string EscapeControlCharacters(const std::string& text) {
+  auto IsControl = [](unsigned char c) { return (c < 0x20 && c != '\t') || c == 0x7F; };
+  size_t nFirst = 0;
+  while (nFirst < text.size() && !IsControl(static_cast<unsigned char>(text[nFirst]))) ++nFirst;
+  if (nFirst == text.size()) return text;  // the usual case: nothing to change
+  static const char kHex[] = "0123456789abcdef";
+  std::string out(text, 0, nFirst);
+  for (size_t i = nFirst; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (!IsControl(c)) {
+      out += static_cast<char>(c);
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else {
+      out += "\\x";
+      out += kHex[c >> 4];
+      out += kHex[c & 0x0F];
+    }
+  }
+  return out;
+}
+
 }  // namespace FXString
 }  // namespace AliCloudWrapper

@@ -19,6 +19,11 @@ void RemoveRight(std::string& text, const std::string& suffix);
 const char* FindString(const std::string& text, const std::string& part, bool bCaseSensitive);
 // 0 when equal without regard to ASCII letter case; otherwise <0 or >0 like strcmp.
 int CompareNoCase(const std::string& a, const std::string& b);
+// text with its control characters made visible: line feed and carriage return
+// as "\\n" and "\\r", every other byte below 0x20 (tab aside) and DEL as "\\xNN".
+// Caller and server texts pass through it on their way into log lines and
+// error texts, so no value can start a forged line of its own.
+std::string EscapeControlCharacters(const std::string& text);
 
 }  // namespace FXString
 }  // namespace AliCloudWrapper

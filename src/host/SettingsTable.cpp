@@ -1,5 +1,6 @@
 #include "host/SettingsTable.h"
 
+#include <climits>
 #include <cstdlib>
 
 #include "AliCloudWrapper/TKPlatformInfo.h"
@@ -7,24 +8,28 @@
 namespace AliCloudWrapper {
 
 const std::vector<SSettingDefinition>& SettingsTable() {
+  namespace K = SettingKeys;
   static const char* const VS = TKPlatformInfo::SECTION;
   static const std::vector<SSettingDefinition> table = {
-      {VS, "nAliCloudNumberOfRequestRetries", "3", "count", "attempts in all for a request that gets no answer"},
-      {VS, "nAliCloudRetrySleepTimeInSec", "30", "seconds", "pause between those attempts"},
-      {VS, "nAliCloudRequestTimeOutInSec", "0", "seconds", "when not 0: time limit of each compute request"},
-      {VS, "nAliCloudThrottlingMaxWaitInSec", "60", "seconds", "pauses within which throttled requests are resent"},
-      {VS, "AliCloudRegionEndpoint", "empty", "text", "the one compute endpoint host for every region"},
-      {VS, "AliCloudCABundle", "system store", "text", "PEM file of CA certificates to trust"},
-      {VS, "AliCloudConnectTo", "empty", "text", "libcurl connect-to entries, comma-separated"},
-      {VS, "nAliCloudConnectTimeOutInSec", "30", "seconds", "connect time-out of every request"},
-      {VS, "nAliCloudLowSpeedTimeOutInSec", "120", "seconds", "a transfer this slow for this long is abandoned"},
-      {VS, "nAliCloudSnapshotNotReadyMaxWaitInSec", "3600", "seconds", "CreateDisk's wait for a snapshot"},
-      {VS, "nAliCloudDetachDiskMaxWaitInSec", "600", "seconds", "DetachDisk's wait for the detach"},
-      {VS, "nAliCloudDiskInitializingMaxWaitInSec", "1800", "seconds", "DeleteDisk's wait while initialising"},
-      {VS, "nAliCloudCreateInstanceInternalErrorMaxWaitInSec", "300", "seconds", "CreateInstance's resends on InternalError"},
-      {VS, "AliCloudLogFile", "none", "text", "append log lines to this file"},
-      {VS, "nAliCloudLogLevel", "0", "level", "log level when no program sets one"},
-      {VS, "nAliCloudLogToStderr", "0", "flag", "1: log lines also to standard error"},
+      {VS, K::RETRY_COUNT, "3", "count", "attempts in all for a request that gets no answer"},
+      {VS, K::RETRY_SLEEP_IN_SEC, "30", "seconds", "pause between those attempts"},
+      {VS, K::REQUEST_TIME_OUT_IN_SEC, "300", "seconds", "total time limit of every request (0: the default)"},
+      {VS, K::MAX_RESPONSE_SIZE_IN_MB, "64", "MiB", "largest answer kept (0: the default)"},
+      {VS, K::MAX_LISTED_RECORDS, "100000", "count", "largest total a listing may announce (0: the default)"},
+      {VS, K::THROTTLING_MAX_WAIT_IN_SEC, "60", "seconds", "pauses within which throttled requests are resent"},
+      {VS, K::REGION_END_POINT, "empty", "text", "the one compute endpoint host for every region"},
+      {VS, K::CA_BUNDLE, "system store", "text", "PEM file of CA certificates to trust"},
+      {VS, K::CONNECT_TO, "empty", "text", "libcurl connect-to entries, comma-separated"},
+      {VS, K::CONNECT_TIME_OUT_IN_SEC, "30", "seconds", "connect time-out of every request"},
+      {VS, K::LOW_SPEED_TIME_OUT_IN_SEC, "120", "seconds", "a transfer this slow for this long is abandoned"},
+      {VS, K::SNAPSHOT_NOT_READY_MAX_WAIT_IN_SEC, "3600", "seconds", "CreateDisk's wait for a snapshot"},
+      {VS, K::DETACH_DISK_MAX_WAIT_IN_SEC, "600", "seconds", "DetachDisk's wait for the detach"},
+      {VS, K::DISK_INITIALIZING_MAX_WAIT_IN_SEC, "1800", "seconds", "DeleteDisk's wait while initialising"},
+      {VS, K::CREATE_INSTANCE_INTERNAL_ERROR_MAX_WAIT_IN_SEC, "300", "seconds", "CreateInstance's resends on InternalError"},
+      {VS, K::EIP_ASSOCIATE_MAX_WAIT_IN_SEC, "60", "seconds", "the wait for an accepted EIP association to settle"},
+      {VS, K::LOG_FILE, "none", "text", "append log lines to this file"},
+      {VS, K::LOG_LEVEL, "0", "level", "log level when no program sets one"},
+      {VS, K::LOG_TO_STDERR, "0", "flag", "1: log lines also to standard error"},
   };
   return table;
 }
@@ -41,6 +46,41 @@ uint64_t ReadNumberSetting(const std::string& strKey) {
   uint64_t nValue = pRow ? std::strtoull(pRow->pszDefault, nullptr, 10) : 0;
   if (pRow) (void)TKPlatformInfo().getNumber(pRow->pszSection, strKey, &nValue);
   return nValue;
+}
+
+long SecondsAsLong(uint64_t nSeconds) {
+  return nSeconds > static_cast<uint64_t>(LONG_MAX) ? LONG_MAX : static_cast<long>(nSeconds);
+}
+
+namespace {
+// A number setting where 0 means the table's default, so no setting can switch
+// a bound off.
+uint64_t ReadNonZero(const char* pszKey) {
+  const uint64_t nValue = ReadNumberSetting(pszKey);
+  return nValue != 0 ? nValue : std::strtoull(FindSetting(pszKey)->pszDefault, nullptr, 10);
+}
+
+// A time-out setting where 0 means the table's default.
+long ReadTimeOut(const char* pszKey) { return SecondsAsLong(ReadNonZero(pszKey)); }
+}  // namespace
+
+TKLibCurl::SOptions ReadHttpOptions() {
+  TKLibCurl::SOptions sOptions;
+  sOptions.strCaBundle = ReadTextSetting(SettingKeys::CA_BUNDLE);
+  sOptions.strConnectTo = ReadTextSetting(SettingKeys::CONNECT_TO);
+  sOptions.nConnectTimeOutSec = ReadTimeOut(SettingKeys::CONNECT_TIME_OUT_IN_SEC);
+  sOptions.nLowSpeedTimeOutSec = ReadTimeOut(SettingKeys::LOW_SPEED_TIME_OUT_IN_SEC);
+  sOptions.nTransferTimeOutSec = ReadTimeOut(SettingKeys::REQUEST_TIME_OUT_IN_SEC);
+  const uint64_t nMaxMb = ReadNonZero(SettingKeys::MAX_RESPONSE_SIZE_IN_MB);
+  sOptions.nMaxResponseBytes = nMaxMb > (UINT64_MAX >> 20) ? UINT64_MAX : nMaxMb << 20;
+  return sOptions;
+}
+
+std::string ReadTextSetting(const std::string& strKey) {
+  std::string strValue;
+  const SSettingDefinition* pRow = FindSetting(strKey);
+  if (pRow) (void)TKPlatformInfo().getString(pRow->pszSection, strKey, &strValue);
+  return strValue;
 }
 
 }  // namespace AliCloudWrapper

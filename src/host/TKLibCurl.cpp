@@ -8,13 +8,18 @@
 
 #include <curl/curl.h>
 
+#include <poll.h>
+
+#include <algorithm>
 #include <array>
 #include <climits>
 #include <cstring>
 #include <mutex>
+#include <optional>
 
 #include "AliCloudWrapper/EvEvent.h"
-#include "AliCloudWrapper/TKPlatformInfo.h"
+#include "host/FXString.h"
+#include "host/SettingsTable.h"
 
 #ifndef ACW_VERSION
 #define ACW_VERSION "0.0.0"
@@ -22,14 +27,6 @@
 
 namespace AliCloudWrapper {
 namespace {
-
-// Settings of section "VirtualServer" read when the handle is made.
-const char* const KEY_CA_BUNDLE = "AliCloudCABundle";
-const char* const KEY_CONNECT_TO = "AliCloudConnectTo";
-const char* const KEY_CONNECT_TIMEOUT = "nAliCloudConnectTimeOutInSec";
-const char* const KEY_LOW_SPEED_TIMEOUT = "nAliCloudLowSpeedTimeOutInSec";
-constexpr long DEFAULT_CONNECT_TIMEOUT_SEC = 30;
-constexpr long DEFAULT_LOW_SPEED_TIMEOUT_SEC = 120;
 
 const char* const USER_AGENT = "AliCloudWrapper/" ACW_VERSION;
 
@@ -82,19 +79,66 @@ std::string Trim(const std::string& str) {
   return str.substr(nBegin, nEnd - nBegin + 1);
 }
 
-// A settings number in seconds as a libcurl long; absent or 0 keeps the default,
-// so no setting can switch the bound off and let a request hang for ever.
-long ReadSeconds(const TKPlatformInfo& sSettings, const char* pszKey, long nDefault) {
-  uint64_t nValue = 0;
-  if (!sSettings.getNumber(TKPlatformInfo::SECTION, pszKey, &nValue) || nValue == 0) return nDefault;
-  return nValue > static_cast<uint64_t>(LONG_MAX) ? LONG_MAX : static_cast<long>(nValue);
+// libcurl refuses a time-out in seconds beyond INT_MAX / 1000 (it counts in
+// milliseconds): a larger one means "as long as possible", not a refused option
+// that leaves the handle unusable.
+long CurlSeconds(long nSeconds) {
+  constexpr long kMax = INT_MAX / 1000;
+  return nSeconds < 0 ? 0 : nSeconds > kMax ? kMax : nSeconds;
 }
 
-size_t WriteBody(char* pData, size_t nSize, size_t nCount, void* pUser) {
-  auto* pBody = static_cast<std::string*>(pUser);
+// The body as it arrives, within its cap.
+struct SBodySink {
+  std::string strBody;
+  uint64_t nMaxBytes = TKLibCurl::SOptions().nMaxResponseBytes;
+  bool bTooLarge = false;
+};
+
+// libcurl's write callback. Nothing may throw through libcurl's C frames, so
+// an allocation failure, like an answer beyond the cap, ends the transfer
+// (a count other than nBytes) instead.
+size_t WriteBody(char* pData, size_t nSize, size_t nCount, void* pUser) noexcept {
+  auto& sSink = *static_cast<SBodySink*>(pUser);
   const size_t nBytes = nSize * nCount;
-  pBody->append(pData, nBytes);
+  if (nBytes > sSink.nMaxBytes - std::min<uint64_t>(sSink.nMaxBytes, sSink.strBody.size())) {
+    sSink.bTooLarge = true;
+    return 0;
+  }
+  try {
+    sSink.strBody.append(pData, nBytes);
+  } catch (...) {
+    return 0;
+  }
   return nBytes;
+}
+
+// libcurl's own words for a failure are the most useful text for the person
+// reading the error; the error buffer has the details when libcurl wrote it.
+std::string CurlReason(CURLcode eCode, const char* pszBuffer) {
+  std::string strReason = curl_easy_strerror(eCode);
+  if (pszBuffer != nullptr && *pszBuffer != '\0' && strReason != pszBuffer) {
+    strReason += ": ";
+    strReason += pszBuffer;
+  }
+  return strReason;
+}
+
+// Failures of TLS itself (an untrusted or wrong certificate, no common cipher,
+// an unreadable CA file) come back the same on every attempt.
+bool IsTlsFailure(CURLcode eCode) {
+  switch (eCode) {
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_CRL_BADFILE:
+    case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+    case CURLE_SSL_INVALIDCERTSTATUS:
+      return true;
+    default:
+      return false;
+  }
 }
 
 // Called before each send of a request. libcurl resends a request by itself
@@ -115,18 +159,25 @@ struct TKLibCurl::SImpl {
   SlistPtr pConnectTo;  // must outlive every transfer of pEasy
   SlistPtr pHeaders;
   std::array<char, CURL_ERROR_SIZE> szErrorBuffer{};
-  std::string strBody;
+  SBodySink sBody;
+  uint64_t nMaxBytesOverride = 0;  // per-handle cap; 0 uses nMaxBytesFromOptions
+  uint64_t nMaxBytesFromOptions = TKLibCurl::SOptions().nMaxResponseBytes;
   bool bHaveResponse = false;
+  TKLibCurl::ETransportFailure eFailure = TKLibCurl::ETransportFailure::None;
   int nSends = 0;  // sends of the current request (RefuseResend)
   long nLastStatus = 0;
   std::string strLastError;
-  long nConnectTimeoutSec = DEFAULT_CONNECT_TIMEOUT_SEC;
+  std::optional<SOptions> oOptions;  // handed over; else read when the handle is made
+  long nConnectTimeoutSec = 0;
   long nConnectTimeoutMs = 0;  // per-handle override; 0 uses nConnectTimeoutSec
   bool bNoProxy = false;
   EvEvent sEvent;
 
   bool MakeHandle();
   bool Fail(const char* pszWhat, CURLcode eCode);
+  bool ApplyResponseCap();
+  bool AvoidDirtyConnection();
+  void RecordFailure(CURLcode eCode);
   bool ApplyConnectTimeout();
   bool ApplyNoProxy();
   bool ApplyMethod(int nReqType, const char* pBody, size_t nBodyLength, const char* pszContentType);
@@ -161,14 +212,11 @@ bool TKLibCurl::SImpl::MakeHandle() {
   }
   pEasy = std::move(pNew);
 
-  const TKPlatformInfo sSettings;
-  std::string strCaBundle;
-  std::string strConnectTo;
-  sSettings.getString(TKPlatformInfo::SECTION, KEY_CA_BUNDLE, &strCaBundle);
-  sSettings.getString(TKPlatformInfo::SECTION, KEY_CONNECT_TO, &strConnectTo);
-  nConnectTimeoutSec = ReadSeconds(sSettings, KEY_CONNECT_TIMEOUT, DEFAULT_CONNECT_TIMEOUT_SEC);
-  const long nLowSpeedSec =
-      ReadSeconds(sSettings, KEY_LOW_SPEED_TIMEOUT, DEFAULT_LOW_SPEED_TIMEOUT_SEC);
+  const SOptions sOptions = oOptions ? *oOptions : ReadHttpOptions();
+  const std::string& strCaBundle = sOptions.strCaBundle;
+  const std::string& strConnectTo = sOptions.strConnectTo;
+  nConnectTimeoutSec = CurlSeconds(sOptions.nConnectTimeOutSec);
+  nMaxBytesFromOptions = sOptions.nMaxResponseBytes != 0 ? sOptions.nMaxResponseBytes : SOptions().nMaxResponseBytes;
 
   ACW_SETOPT(CURLOPT_ERRORBUFFER, szErrorBuffer.data());
   ACW_SETOPT(CURLOPT_NOSIGNAL, 1L);
@@ -178,14 +226,19 @@ bool TKLibCurl::SImpl::MakeHandle() {
   ACW_SETOPT(CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
   ACW_SETOPT(CURLOPT_USERAGENT, USER_AGENT);
   ACW_SETOPT(CURLOPT_WRITEFUNCTION, &WriteBody);
-  ACW_SETOPT(CURLOPT_WRITEDATA, &strBody);
+  ACW_SETOPT(CURLOPT_WRITEDATA, &sBody);
   ACW_SETOPT(CURLOPT_TCP_KEEPALIVE, 1L);
   ACW_SETOPT(CURLOPT_PREREQFUNCTION, &RefuseResend);
   ACW_SETOPT(CURLOPT_PREREQDATA, &nSends);
   // A transfer that moves less than one byte per second for this long is
   // abandoned: a stalled server never blocks the caller for ever.
   ACW_SETOPT(CURLOPT_LOW_SPEED_LIMIT, 1L);
-  ACW_SETOPT(CURLOPT_LOW_SPEED_TIME, nLowSpeedSec);
+  ACW_SETOPT(CURLOPT_LOW_SPEED_TIME, CurlSeconds(sOptions.nLowSpeedTimeOutSec));
+  // 0 would mean no bound at all: a request must end some time.
+  ACW_SETOPT(CURLOPT_TIMEOUT, CurlSeconds(sOptions.nTransferTimeOutSec > 0 ? sOptions.nTransferTimeOutSec
+                                                                           : SOptions().nTransferTimeOutSec));
+  // One kept connection: a fresh one (AvoidDirtyConnection) pushes the old one out.
+  ACW_SETOPT(CURLOPT_MAXCONNECTS, 1L);
   if (!strCaBundle.empty()) ACW_SETOPT(CURLOPT_CAINFO, strCaBundle.c_str());
 
   // Entries "HOST:PORT:CONNECT-TO-HOST:CONNECT-TO-PORT", comma-separated; the
@@ -206,9 +259,55 @@ bool TKLibCurl::SImpl::MakeHandle() {
   if (pConnectTo) ACW_SETOPT(CURLOPT_CONNECT_TO, pConnectTo.get());
   sEvent.DebugLvl(__PRETTY_FUNCTION__, 3,
                   "HTTP client ready: CA bundle [%s], connect-to [%s], connect time-out [%ld] s, "
-                  "low-speed time-out [%ld] s.",
-                  strCaBundle.c_str(), strConnectTo.c_str(), nConnectTimeoutSec, nLowSpeedSec);
-  return ApplyConnectTimeout() && ApplyNoProxy();
+                  "low-speed time-out [%ld] s, request time-out [%ld] s, answers up to [%llu] MiB.",
+                  strCaBundle.c_str(), strConnectTo.c_str(), nConnectTimeoutSec,
+                  sOptions.nLowSpeedTimeOutSec, sOptions.nTransferTimeOutSec,
+                  static_cast<unsigned long long>(nMaxBytesFromOptions >> 20));
+  return ApplyConnectTimeout() && ApplyNoProxy() && ApplyResponseCap();
+}
+
+// An answer that announces a length beyond the cap is refused before its body
+// arrives; one without a length is cut off by WriteBody.
+bool TKLibCurl::SImpl::ApplyResponseCap() {
+  sBody.nMaxBytes = nMaxBytesOverride > 0 ? nMaxBytesOverride : nMaxBytesFromOptions;
+  const uint64_t nLimit = std::min<uint64_t>(sBody.nMaxBytes, static_cast<uint64_t>(LLONG_MAX));
+  ACW_SETOPT(CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(nLimit));
+  return true;
+}
+
+// A kept connection that has bytes waiting before we asked anything holds
+// either the server's goodbye or bytes no request of ours produced; read as
+// the next answer they would answer a request they do not belong to. Such a
+// connection is not reused: this request opens a fresh one, which pushes the
+// old one out of the handle's one-connection cache.
+bool TKLibCurl::SImpl::AvoidDirtyConnection() {
+  curl_socket_t nSocket = CURL_SOCKET_BAD;
+  bool bDirty = false;
+  if (curl_easy_getinfo(pEasy.get(), CURLINFO_ACTIVESOCKET, &nSocket) == CURLE_OK &&
+      nSocket != CURL_SOCKET_BAD) {
+    pollfd sPoll{nSocket, POLLIN, 0};
+    bDirty = ::poll(&sPoll, 1, 0) > 0;
+  }
+  if (bDirty) sEvent.DebugLvl(__PRETTY_FUNCTION__, 2, "Kept connection has unread bytes; opening a new one.");
+  ACW_SETOPT(CURLOPT_FRESH_CONNECT, bDirty ? 1L : 0L);
+  return true;
+}
+
+void TKLibCurl::SImpl::RecordFailure(CURLcode eCode) {
+  if (sBody.bTooLarge || eCode == CURLE_FILESIZE_EXCEEDED) {
+    eFailure = ETransportFailure::TooLarge;
+    const unsigned long long nLimit = sBody.nMaxBytes;
+    strLastError = nMaxBytesOverride > 0
+                       ? FXString::Format("the answer is larger than this service's limit of %llu bytes", nLimit)
+                       : FXString::Format("the answer is larger than the limit of %llu bytes (setting %s)",
+                                          nLimit, SettingKeys::MAX_RESPONSE_SIZE_IN_MB);
+  } else if (nSends > 1) {
+    eFailure = ETransportFailure::NoAnswer;
+    strLastError = "connection closed before an answer arrived (not resent)";
+  } else {
+    eFailure = IsTlsFailure(eCode) ? ETransportFailure::Tls : ETransportFailure::NoAnswer;
+    strLastError = CurlReason(eCode, szErrorBuffer.data());
+  }
 }
 
 // "*" bypasses every proxy; null returns to libcurl's environment-driven choice.
@@ -288,7 +387,9 @@ bool TKLibCurl::TKLibCurlSendHttpReq(int nReqType, const char* pszUrl, const cha
                                      size_t nBodyLength, bool, const char* pszExtra) {
   if (!TKLibCurlInit()) return false;
   SImpl& s = *m_pImpl;
-  s.strBody.clear();
+  s.sBody.strBody.clear();
+  s.sBody.bTooLarge = false;
+  s.eFailure = ETransportFailure::None;
   s.bHaveResponse = false;
   s.nLastStatus = 0;
   s.nSends = 0;
@@ -300,16 +401,15 @@ bool TKLibCurl::TKLibCurlSendHttpReq(int nReqType, const char* pszUrl, const cha
   }
   CURLcode eCode = curl_easy_setopt(s.pEasy.get(), CURLOPT_URL, pszUrl);
   if (eCode != CURLE_OK) return s.Fail("CURLOPT_URL", eCode);
-  if (!s.ApplyMethod(nReqType, pBody, nBodyLength, pszExtra)) return false;
+  if (!s.ApplyMethod(nReqType, pBody, nBodyLength, pszExtra) || !s.AvoidDirtyConnection()) return false;
 
   eCode = curl_easy_perform(s.pEasy.get());
   if (eCode != CURLE_OK) {
     // Nothing usable arrived (refused, timed out, stalled, cut off mid-body):
     // a partial body is dropped so callers see "no answer", never half a document.
-    s.strBody.clear();
-    s.strLastError = s.nSends > 1 ? "connection closed before an answer arrived (not resent)"
-                     : s.szErrorBuffer[0] != '\0' ? s.szErrorBuffer.data()
-                                                 : curl_easy_strerror(eCode);
+    s.sBody.strBody.clear();
+    s.sBody.strBody.shrink_to_fit();
+    s.RecordFailure(eCode);
     s.sEvent.DebugLvl(__PRETTY_FUNCTION__, 2, "HTTP transfer failed [%s].", s.strLastError.c_str());
     return false;
   }
@@ -321,8 +421,8 @@ bool TKLibCurl::TKLibCurlSendHttpReq(int nReqType, const char* pszUrl, const cha
 const char* TKLibCurl::GetHttpResponse(size_t& nLength, bool) const {
   nLength = 0;
   if (!m_pImpl || !m_pImpl->bHaveResponse) return nullptr;
-  nLength = m_pImpl->strBody.size();
-  return m_pImpl->strBody.c_str();
+  nLength = m_pImpl->sBody.strBody.size();
+  return m_pImpl->sBody.strBody.c_str();
 }
 
 bool TKLibCurl::TKLibCurlSetAdditionalOptionsIntValue(int nOption, const int& nValue) {
@@ -334,6 +434,17 @@ bool TKLibCurl::TKLibCurlSetAdditionalOptionsIntValue(int nOption, const int& nV
                                           static_cast<long>(nValue));
   if (eCode != CURLE_OK) return m_pImpl->Fail("additional option", eCode);
   return true;
+}
+
+bool TKLibCurl::TKLibCurlSetOptions(const SOptions& sOptions) {
+  if (!m_pImpl) m_pImpl = std::make_unique<SImpl>();
+  m_pImpl->oOptions = sOptions;
+  if (!m_pImpl->pEasy) return true;
+  // A handle made with other options is remade with these (CA store and
+  // connect-to list cannot be taken back option by option).
+  m_pImpl->pEasy.reset();
+  m_pImpl->pConnectTo.reset();
+  return TKLibCurlInit();
 }
 
 void TKLibCurl::TKLibCurlSetHeaders(const std::vector<std::string>& vecHeaders) {
@@ -361,6 +472,16 @@ void TKLibCurl::TKLibCurlSetNoProxy(bool bNoProxy) {
   if (!m_pImpl) m_pImpl = std::make_unique<SImpl>();
   m_pImpl->bNoProxy = bNoProxy;
   if (m_pImpl->pEasy) (void)m_pImpl->ApplyNoProxy();
+}
+
+void TKLibCurl::TKLibCurlSetMaxResponseBytes(uint64_t nBytes) {
+  if (!m_pImpl) m_pImpl = std::make_unique<SImpl>();
+  m_pImpl->nMaxBytesOverride = nBytes;
+  if (m_pImpl->pEasy) (void)m_pImpl->ApplyResponseCap();
+}
+
+TKLibCurl::ETransportFailure TKLibCurl::GetLastTransportFailure() const {
+  return m_pImpl ? m_pImpl->eFailure : ETransportFailure::None;
 }
 
 long TKLibCurl::GetLastHttpStatus() const { return m_pImpl ? m_pImpl->nLastStatus : 0; }

@@ -10,6 +10,8 @@
 #include "AliCloudWrapper/CAliCloudVPCConnection.h"
 #include "AliCloudWrapper/SAliCloudRequest.h"
 #include "AliCloudWrapper/StorageNetworkRecords.h"
+#include "transport/CreatedId.h"
+#include "host/FXString.h"
 
 namespace AliCloudWrapper {
 
@@ -39,14 +41,6 @@ CAliCloudNetwork::CAliCloudNetwork(CAliCloudECSConnection* pECSConnectionIn,
     : pVPCConnection(pVPCConnectionIn), pECSConnection(pECSConnectionIn), pParser(pParserIn) {}
 
 CAliCloudNetwork::~CAliCloudNetwork() = default;
-
-bool CAliCloudNetwork::_ReadNewId(const std::string& strResponse, const std::string& strKey,
-                                  std::string& strId) const {
-  std::string strRead;
-  if (!pParser->ParseIdResponse(strResponse, strKey, strRead) || strRead.empty()) return false;
-  strId = strRead;
-  return true;
-}
 
 CZeError CAliCloudNetwork::GetSecurityGroupListInRegion(const std::string& strRegionId,
                                                         std::vector<SSecurityGroupInfoLib>& vecGroups,
@@ -140,18 +134,24 @@ CZeError CAliCloudNetwork::CreateSecurityGroup(const std::string& strRegionId,
   sRequest.AddURLParameter(Params::VPC_ID, strVpcId);
   if (!strGroupName.empty()) sRequest.AddURLParameter(Params::SECURITY_GROUP_NAME, strGroupName);
   if (!strDescription.empty()) sRequest.AddURLParameter(Params::DESCRIPTION, strDescription);
+  // One token for the call: the connection resends an unanswered request, and
+  // the service answers the resend with the group it already made.
+  sRequest.AddURLParameter(Params::CLIENT_TOKEN,
+                           FXString::Format("%d", pECSConnection->GetIdempotenceToken()));
 
   std::string strResponse;
-  CZeError err = pECSConnection->ExecuteRequest(sRequest, strResponse, false);
+  CZeError err = pECSConnection->ExecuteRequest(sRequest, strResponse, true);
   if (err.IsError()) {
     sEvent.Error(__PRETTY_FUNCTION__, "Failed to create security group in region [%s]. Error is : [%s].",
                  strRegionId.c_str(), err.GetErrorMessage().c_str());
     return err.Push(ACW_LOCATION);
   }
 
-  if (!_ReadNewId(strResponse, Params::SECURITY_GROUP_ID, strSecurityGroupId)) {
+  err = ReadCreatedId(*pParser, strResponse, Params::SECURITY_GROUP_ID, strSecurityGroupId,
+                      "Failed to parse response.");
+  if (err.IsError()) {
     sEvent.Error(__PRETTY_FUNCTION__, "Failed to parse response [%s].", strResponse.c_str());
-    return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Failed to parse response.");
+    return err.Push(ACW_LOCATION);
   }
   return CZeError();
 }

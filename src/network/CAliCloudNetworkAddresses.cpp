@@ -10,7 +10,10 @@
 #include "AliCloudWrapper/SAliCloudRequest.h"
 #include "AliCloudWrapper/StorageNetworkRecords.h"
 #include "host/FXString.h"
+#include "transport/CreatedId.h"
+#include "host/SettingsTable.h"
 #include "transport/DescribeOneById.h"
+#include "transport/RetryExecutor.h"
 
 namespace AliCloudWrapper {
 
@@ -27,10 +30,14 @@ const std::string IP_ADDRESS_KEY = "IpAddress";
 const std::string ALLOCATION_ID_KEY = "AllocationId";
 
 const std::string STATUS_AVAILABLE = "Available";
+const std::string STATUS_ASSOCIATING = "Associating";
+const std::string STATUS_IN_USE = "InUse";
 
 // Address operations change billing and reachability: each is sent exactly
-// once, never resent behind the caller's back.
+// once, never resent behind the caller's back, except the allocation, whose
+// "ClientToken" makes a resend of an unanswered request safe.
 constexpr bool SEND_ONCE = false;
+constexpr bool RESEND_UNANSWERED = true;
 
 }  // namespace
 
@@ -45,9 +52,11 @@ CZeError CAliCloudNetwork::AssociatePublicIP(const std::string& strInstanceId, s
   CZeError err = pECSConnection->ExecuteRequest(sRequest, strResponse, SEND_ONCE);
   if (err.IsError()) return err.Push(ACW_LOCATION);
 
-  if (!_ReadNewId(strResponse, IP_ADDRESS_KEY, strIpAddress)) {
+  err = ReadCreatedId(*pParser, strResponse, IP_ADDRESS_KEY, strIpAddress,
+                      "Failed to parse AllocatePublicIpAddress response.");
+  if (err.IsError()) {
     sEvent.Error(__PRETTY_FUNCTION__, "Failed to parse response. Response json : [%s]", strResponse.c_str());
-    return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Failed to parse AllocatePublicIpAddress response.");
+    return err.Push(ACW_LOCATION);
   }
   return CZeError();
 }
@@ -130,19 +139,25 @@ CZeError CAliCloudNetwork::CreateEIPAddress(const std::string& strRegionId, std:
   if (!strInternetChargeType.empty()) {
     sRequest.AddURLParameter(Params::INTERNET_CHARGE_TYPE, strInternetChargeType);
   }
+  // An address is billed from its allocation: a lost answer must never leave
+  // one behind that nobody knows about, nor make a second one.
+  sRequest.AddURLParameter(Params::CLIENT_TOKEN,
+                           FXString::Format("%d", pVPCConnection->GetIdempotenceToken()));
 
   std::string strResponse;
-  CZeError err = pVPCConnection->ExecuteRequest(sRequest, strResponse, SEND_ONCE);
+  CZeError err = pVPCConnection->ExecuteRequest(sRequest, strResponse, RESEND_UNANSWERED);
   if (err.IsError()) {
     sEvent.Error(__PRETTY_FUNCTION__, "Failed to create EIP address in region [%s] with error [%s].",
                  strRegionId.c_str(), err.GetErrorMessage().c_str());
     return err.Push(ACW_LOCATION);
   }
 
-  if (!_ReadNewId(strResponse, ALLOCATION_ID_KEY, strAllocationId)) {
+  err = ReadCreatedId(*pParser, strResponse, ALLOCATION_ID_KEY, strAllocationId,
+                      "Unable to parse Allocate-EIP response from sever.");
+  if (err.IsError()) {
     sEvent.Error(__PRETTY_FUNCTION__, "Failed to parse allocation Id from response [%s].",
                  strResponse.c_str());
-    return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Unable to parse Allocate-EIP response from sever.");
+    return err.Push(ACW_LOCATION);
   }
   return CZeError();
 }
@@ -182,6 +197,57 @@ CZeError CAliCloudNetwork::DeleteEIP(const std::string& strAllocationId) {
     return err.Push(ACW_LOCATION);
   }
   return CZeError();
+}
+
+CZeError CAliCloudNetwork::WaitForEIPAssociation(const std::string& strRegionId,
+                                                 const std::string& strAllocationId,
+                                                 const std::string& strInstanceId) {
+  if (strInstanceId.empty()) return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Empty instance Id passed.");
+
+  const uint64_t nBoundInSec = ReadNumberSetting(EIP_ASSOCIATE_MAX_WAIT_IN_SEC);
+  SWaitBudget sBudget;
+  sBudget.nBoundInSec = nBoundInSec;
+  sBudget.nPauseMs = EIP_ASSOCIATE_POLL_MS;
+  sBudget.strBoundSetting = EIP_ASSOCIATE_MAX_WAIT_IN_SEC;
+  const char* pszContext = __PRETTY_FUNCTION__;
+  sBudget.fnBeforePause = [&](const CZeError&, uint64_t) {
+    sEvent.DebugLvl(pszContext, 3, "EIP [%s] is still associating with instance [%s].", strAllocationId.c_str(),
+                    strInstanceId.c_str());
+  };
+  SRetryReport sReport;
+  CZeError err = WaitUntil(
+      sBudget,
+      [&](bool& bDone) {
+        SElasticIPAddress sAddress;
+        CZeError errLook = GetElasticIPAddress(strRegionId, strAllocationId, sAddress);
+        if (errLook.IsError()) return errLook;
+        if (FXString::CompareNoCase(sAddress.strStatus, STATUS_ASSOCIATING) == 0) return CZeError();
+        if (FXString::CompareNoCase(sAddress.strStatus, STATUS_IN_USE) == 0 &&
+            sAddress.strInstanceId == strInstanceId) {
+          bDone = true;
+          return CZeError();
+        }
+        // The service gave up on the association (or the address serves another
+        // instance): waiting longer cannot bind it.
+        return FXErrorUtil::ErrorInt(ACW_LOCATION, 1,
+                                     "EIP [%s] was not associated with instance [%s]: its status is [%s].",
+                                     strAllocationId.c_str(), strInstanceId.c_str(), sAddress.strStatus.c_str());
+      },
+      &sReport);
+  if (!err.IsError()) return CZeError();
+  if (sReport.bBoundReached) {
+    sEvent.Error(__PRETTY_FUNCTION__, "EIP [%s] still associating with instance [%s] after [%llu] seconds (%s).",
+                 strAllocationId.c_str(), strInstanceId.c_str(), static_cast<unsigned long long>(nBoundInSec),
+                 EIP_ASSOCIATE_MAX_WAIT_IN_SEC);
+    return FXErrorUtil::ErrorInt(ACW_LOCATION, 1,
+                                 "EIP [%s] was not associated with instance [%s] within [%llu] seconds.",
+                                 strAllocationId.c_str(), strInstanceId.c_str(),
+                                 static_cast<unsigned long long>(nBoundInSec))
+        .SetKind(EErrorKind::BOUND_REACHED);
+  }
+  sEvent.Error(__PRETTY_FUNCTION__, "Association of EIP [%s] with instance [%s] failed. Error: [%s]",
+               strAllocationId.c_str(), strInstanceId.c_str(), err.AsString().c_str());
+  return err.Push(ACW_LOCATION);
 }
 
 }  // namespace AliCloudWrapper

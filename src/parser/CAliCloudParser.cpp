@@ -46,8 +46,8 @@ bool CAliCloudParser::GetNestedList(const mObject& obj, const std::string& outer
     if (pArray == nullptr) return false;
     out = *pArray;
     return true;
-  } catch (const std::runtime_error& e) {
-    Error(__PRETTY_FUNCTION__, "Exception parsing json list [%s] : \n[%s]", innerKey.c_str(),
+  } catch (const std::exception& e) {
+    Error(__PRETTY_FUNCTION__, "Exception parsing json list [%s] : [%s]", innerKey.c_str(),
           e.what());
     return false;
   }
@@ -63,8 +63,8 @@ bool CAliCloudParser::GetNestedList(const std::string& json, const std::string& 
     // Only the array asked for becomes json_spirit values.
     out = arr->ToArray();
     return true;
-  } catch (const std::runtime_error& e) {
-    Error(__PRETTY_FUNCTION__, "Exception parsing json list [%s] from json [%s] : \n[%s]",
+  } catch (const std::exception& e) {
+    Error(__PRETTY_FUNCTION__, "Exception parsing json list [%s] from json [%s] : [%s]",
           innerKey.c_str(), json.c_str(), e.what());
     return false;
   }
@@ -77,8 +77,8 @@ bool CAliCloudParser::ParseIdResponse(const std::string& json, const std::string
     if (!doc.Parse(json)) return false;
     out = TkJson::GetStringValue(doc.Root(), key);
     return true;
-  } catch (const std::runtime_error& e) {
-    Error(__PRETTY_FUNCTION__, "Exception parsing json [%s] : \n[%s]", json.c_str(), e.what());
+  } catch (const std::exception& e) {
+    Error(__PRETTY_FUNCTION__, "Exception parsing json [%s] : [%s]", json.c_str(), e.what());
     return false;
   }
 }
@@ -98,7 +98,7 @@ bool CAliCloudParser::ParseIntFromResponse(const CJsonDocument& doc, const std::
   try {
     out = TkJson::GetIntValue(doc.Root(), key);
     return true;
-  } catch (const std::runtime_error& e) {
+  } catch (const std::exception& e) {
     Error(__PRETTY_FUNCTION__, "Exception serializing json object - [%s].", e.what());
     return false;
   }
@@ -106,7 +106,12 @@ bool CAliCloudParser::ParseIntFromResponse(const CJsonDocument& doc, const std::
 
 bool CAliCloudParser::ConvertStringListInJSON(const mObject& obj, const std::string& key,
                                               std::vector<std::string>& out) const {
-  return AppendStringList(obj, key, out);
+  try {
+    return AppendStringList(obj, key, out);
+  } catch (const std::exception& e) {
+    Error(__PRETTY_FUNCTION__, "Exception reading json list [%s] : [%s]", key.c_str(), e.what());
+    return false;
+  }
 }
 
 bool CAliCloudParser::ConvertJSONStringArray(const mArray& arr,

@@ -66,14 +66,43 @@ void ReserveFor(std::vector<T>& out, size_t nMore) {
   if (out.capacity() < nNeeded) out.reserve(std::max(nNeeded, 2 * out.capacity()));
 }
 
+namespace ParserDetail {
+
+// Appends one record per object element of arr. A converter's exception passes
+// through, leaving the records before it appended; the public operations catch it.
+template <typename T>
+void AppendRecords(const CAliCloudParser& parser, const mArray& arr, std::vector<T>& out) {
+  ReserveFor(out, arr.size());
+  for (const mValue& element : arr) {
+    if (element.type() != json_spirit::obj_type) continue;
+    T record{};
+    // A record whose converter reports failure still contributes its partly filled fields.
+    (void)parser.Convert(element.get_obj(), record);
+    out.push_back(std::move(record));
+  }
+}
+
+// The array obj[key] appended as records; false when key is absent. A member of
+// the wrong type, here or in an element, throws like AppendRecords.
+template <typename T>
+bool AppendListMember(const CAliCloudParser& parser, const mObject& obj, const std::string& key,
+                      std::vector<T>& out) {
+  const mArray* pArray = TkJson::FindArray(obj, key);
+  if (pArray == nullptr) return false;
+  AppendRecords(parser, *pArray, out);
+  return true;
+}
+
+}  // namespace ParserDetail
+
 template <typename T>
 bool CAliCloudParser::ParseObject(const std::string& json, T& out) const {
   try {
     CJsonDocument doc;
     if (!doc.Parse(json)) return false;
     return ConvertDocumentRecord(*this, doc.Root(), out);
-  } catch (const std::runtime_error& e) {
-    Error(__PRETTY_FUNCTION__, "Exception parsing json [%s] : \n[%s]", json.c_str(), e.what());
+  } catch (const std::exception& e) {
+    Error(__PRETTY_FUNCTION__, "Exception parsing json [%s] : [%s]", json.c_str(), e.what());
     return false;
   }
 }
@@ -106,8 +135,8 @@ bool CAliCloudParser::ParseNestedList(const CJsonDocument& doc, const std::strin
       out.push_back(std::move(record));
     }
     return true;
-  } catch (const std::runtime_error& e) {
-    Error(__PRETTY_FUNCTION__, "Exception parsing json list [%s] from json [%s] : \n[%s]",
+  } catch (const std::exception& e) {
+    Error(__PRETTY_FUNCTION__, "Exception parsing json list [%s] from json [%s] : [%s]",
           innerKey.c_str(), doc.Text().c_str(), e.what());
     return false;
   }
@@ -122,34 +151,35 @@ bool CAliCloudParser::ParseNestedList(const mObject& obj, const std::string& out
       DebugLvl(__PRETTY_FUNCTION__, 2, "[%s] not found in response.", outerKey.c_str());
       return false;
     }
-    return ConvertListInJSON(*pInner, innerKey, out);
-  } catch (const std::runtime_error& e) {
-    Error(__PRETTY_FUNCTION__, "Exception parsing json list [%s] : \n[%s]", innerKey.c_str(),
+    return ParserDetail::AppendListMember(*this, *pInner, innerKey, out);
+  } catch (const std::exception& e) {
+    Error(__PRETTY_FUNCTION__, "Exception parsing json list [%s] : [%s]", innerKey.c_str(),
           e.what());
     return false;
   }
 }
 
+
 template <typename T>
 bool CAliCloudParser::ConvertListInJSON(const mObject& obj, const std::string& key,
                                         std::vector<T>& out) const {
-  const mArray* pArray = TkJson::FindArray(obj, key);
-  if (pArray == nullptr) return false;
-  (void)ConvertJSONArray(*pArray, out);
-  return true;
+  try {
+    return ParserDetail::AppendListMember(*this, obj, key, out);
+  } catch (const std::exception& e) {
+    Error(__PRETTY_FUNCTION__, "Exception reading json list [%s] : [%s]", key.c_str(), e.what());
+    return false;
+  }
 }
 
 template <typename T>
 bool CAliCloudParser::ConvertJSONArray(const mArray& arr, std::vector<T>& out) const {
-  ReserveFor(out, arr.size());
-  for (const mValue& element : arr) {
-    if (element.type() != json_spirit::obj_type) continue;
-    T record{};
-    // A record whose converter reports failure still contributes its partly filled fields.
-    (void)Convert(element.get_obj(), record);
-    out.push_back(std::move(record));
+  try {
+    ParserDetail::AppendRecords(*this, arr, out);
+    return true;
+  } catch (const std::exception& e) {
+    Error(__PRETTY_FUNCTION__, "Exception reading json array : [%s]", e.what());
+    return false;
   }
-  return true;
 }
 
 }  // namespace AliCloudWrapper

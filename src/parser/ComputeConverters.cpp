@@ -74,11 +74,17 @@ bool ConvertFrom(const CAliCloudParser& parser, const O& obj, SNetworkInfoLib& o
   return true;
 }
 
+// A wrongly typed member is logged here and leaves the rest of the instance readable.
 template <typename O>
-bool ReadAdditionalInfoFrom(const O& additionalInfo, SVMInfoLib& out) {
-  out.strArchitecture = TkJson::GetStringValue(additionalInfo, AliCloudParserConstants::ARCHITECTURE);
-  out.strOSName = TkJson::GetStringValue(additionalInfo, AliCloudParserConstants::OPERATING_SYSTEM_NAME);
-  return true;
+bool ReadAdditionalInfoFrom(const CAliCloudParser& parser, const O& additionalInfo, SVMInfoLib& out) {
+  try {
+    out.strArchitecture = TkJson::GetStringValue(additionalInfo, AliCloudParserConstants::ARCHITECTURE);
+    out.strOSName = TkJson::GetStringValue(additionalInfo, AliCloudParserConstants::OPERATING_SYSTEM_NAME);
+    return true;
+  } catch (const std::exception& e) {
+    parser.Error(__PRETTY_FUNCTION__, "Exception reading the additional information : [%s]", e.what());
+    return false;
+  }
 }
 
 template <typename O>
@@ -115,7 +121,7 @@ bool ConvertFrom(const CAliCloudParser& parser, const O& obj, SVMInfoLib& out) {
   }
   // Present only in a VM configuration document, never in a service response.
   if (const auto additionalInfo = TkJson::FindObject(obj, AliCloudParserConstants::ADDITIONAL_INFO)) {
-    (void)ReadAdditionalInfoFrom(*additionalInfo, out);
+    (void)ReadAdditionalInfoFrom(parser, *additionalInfo, out);
   } else {
     parser.DebugLvl(__PRETTY_FUNCTION__, 2, "Did not find [%s] in the json.",
                     AliCloudParserConstants::ADDITIONAL_INFO.c_str());
@@ -176,7 +182,7 @@ ACW_COMPUTE_CONVERTER(SResourceLib)
 #undef ACW_COMPUTE_CONVERTER
 
 bool CAliCloudParser::ReadAdditionalInfo(const mObject& additionalInfo, SVMInfoLib& out) const {
-  return ReadAdditionalInfoFrom(additionalInfo, out);
+  return ReadAdditionalInfoFrom(*this, additionalInfo, out);
 }
 
 }  // namespace AliCloudWrapper

@@ -83,6 +83,7 @@ bool ConvertFrom(const CAliCloudParser&, const O& obj, SSnapshotInfoLib& out) {
   out.strDescription = TkJson::GetStringValue(obj, "Description");
   out.strSourceDiskId = TkJson::GetStringValue(obj, "SourceDiskId");
   out.nProgress = LeadingInteger(TkJson::GetStringValue(obj, "Progress"));
+  out.strStatus = TkJson::GetStringValue(obj, "Status");
   return true;
 }
 
@@ -136,7 +137,7 @@ bool ConvertFrom(const CAliCloudParser& parser, const O& obj, SElasticIPAddress&
     // lock must never look free for binding.
     for (const auto& element : *lockReasons) out.vecLockReasons.push_back(LockReasonOf(element));
     return true;
-  } catch (const std::runtime_error& e) {
+  } catch (const std::exception& e) {
     parser.Error(__PRETTY_FUNCTION__, "Exception - [%s].", e.what());
     return false;
   }
@@ -149,7 +150,7 @@ bool ConvertFrom(const CAliCloudParser& parser, const O& obj, SDBInstanceLib& ou
     out.strEngine = TkJson::GetStringValue(obj, "Engine");
     out.strRegionId = TkJson::GetStringValue(obj, "RegionId");
     return true;
-  } catch (const std::runtime_error& e) {
+  } catch (const std::exception& e) {
     parser.Error(__PRETTY_FUNCTION__, "Exception - [%s].", e.what());
     return false;
   }
@@ -166,7 +167,7 @@ bool ConvertFrom(const CAliCloudParser& parser, const O& obj, SDBInstanceInfoLib
     out.strEngine = TkJson::GetStringValue(obj, "Engine");
     out.strEngineVersion = TkJson::GetStringValue(obj, "EngineVersion");
     return true;
-  } catch (const std::runtime_error& e) {
+  } catch (const std::exception& e) {
     parser.Error(__PRETTY_FUNCTION__, "Exception - [%s].", e.what());
     return false;
   }

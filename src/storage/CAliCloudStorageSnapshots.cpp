@@ -8,7 +8,9 @@
 #include "AliCloudWrapper/SAliCloudRequest.h"
 #include "AliCloudWrapper/StorageNetworkRecords.h"
 #include "AliCloudWrapper/TKPlatformInfo.h"
+#include "host/FXString.h"
 #include "storage/StorageInternal.h"
+#include "transport/CreatedId.h"
 #include "transport/DescribeOneById.h"
 #include "transport/RetryExecutor.h"
 
@@ -17,41 +19,45 @@ namespace AliCloudWrapper {
 namespace Params = AliCloudParameterNames;
 namespace Actions = AliCloudActionParameterValues;
 
+namespace {
+// The status DescribeSnapshots gives a snapshot the service could not take.
+const std::string SNAPSHOT_STATUS_FAILED = "failed";
+}  // namespace
+
 CAliCloudStorage::CAliCloudStorage(CAliCloudECSConnection* pECSConnection_, CAliCloudParser* pParser_)
     : pECSConnection(pECSConnection_), pParser(pParser_) {}
 
 CAliCloudStorage::~CAliCloudStorage() = default;
-
-uint64_t CAliCloudStorage::_GetWaitBoundInSec(const char* pszKey, uint64_t nDefault) const {
-  uint64_t nBound = nDefault;
-  (void)TKPlatformInfo().getNumber(TKPlatformInfo::SECTION, pszKey, &nBound);
-  return nBound;
-}
 
 CZeError CAliCloudStorage::CreateSnapshot(const std::string& strDiskId, SSnapshotInfoLib& sInfo,
                                           const std::string& strSnapshotName,
                                           const std::string& strDescription) {
   if (strDiskId.empty()) return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Empty disk Id passed.");
 
+  // A snapshot is billed storage: one token for the call lets the connection
+  // resend a request whose answer was lost, and the service answers the resend
+  // with the snapshot it already made instead of taking a second one.
   SAliCloudRequest sRequest;
   sRequest.AddURLParameter(Params::ACTION, Actions::CREATE_SNAPSHOT);
   sRequest.AddURLParameter(Params::DISK_ID, strDiskId);
+  sRequest.AddURLParameter(Params::CLIENT_TOKEN,
+                           FXString::Format("%d", pECSConnection->GetIdempotenceToken()));
   if (!strSnapshotName.empty()) sRequest.AddURLParameter(Params::SNAPSHOT_NAME, strSnapshotName);
   if (!strDescription.empty()) sRequest.AddURLParameter(Params::DESCRIPTION, strDescription);
 
   std::string strResponse;
-  CZeError err = pECSConnection->ExecuteRequest(sRequest, strResponse, false);
+  CZeError err = pECSConnection->ExecuteRequest(sRequest, strResponse, true);
   if (err.IsError()) {
     sEvent.Error(__PRETTY_FUNCTION__, "Failed to create snapshot for disk [%s]. Error: [%s]",
                  strDiskId.c_str(), err.AsString().c_str());
     return err.Push(ACW_LOCATION);
   }
 
-  // An answer without the new id is no success: a backup could not find its
-  // snapshot again.
-  if (!pParser->ParseObject(strResponse, sInfo) || sInfo.strSnapshotId.empty()) {
+  err = ReadCreatedRecord(*pParser, strResponse, &SSnapshotInfoLib::strSnapshotId, sInfo,
+                          "Failed to parse snapshot creation response.");
+  if (err.IsError()) {
     sEvent.Error(__PRETTY_FUNCTION__, "Error in parsing response [%s].", strResponse.c_str());
-    return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Failed to parse snapshot creation response.");
+    return err.Push(ACW_LOCATION);
   }
   // The creation answer carries only the id; the rest is what we asked for.
   sInfo.strSourceDiskId = strDiskId;
@@ -162,6 +168,13 @@ CZeError CAliCloudStorage::IsSnapshotCompleted(const std::string& strRegionId,
   if (err.IsError()) {
     sEvent.Error(__PRETTY_FUNCTION__, "Failed to get info for snapshot [%s]", strSnapshotId.c_str());
     return err.Push(ACW_LOCATION);
+  }
+  // A failed snapshot never completes: "not yet" would keep a caller's wait
+  // loop polling for ever, so it is an error that names the snapshot.
+  if (FXString::CompareNoCase(sScratch.strStatus, SNAPSHOT_STATUS_FAILED) == 0) {
+    sEvent.Error(__PRETTY_FUNCTION__, "Snapshot [%s] failed.", strSnapshotId.c_str());
+    return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Snapshot [%s] failed and will not complete.",
+                                 strSnapshotId.c_str());
   }
   bCompleted = (sScratch.nProgress == 100);
   return CZeError();

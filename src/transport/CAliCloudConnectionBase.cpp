@@ -4,7 +4,9 @@
 
 #include <openssl/crypto.h>
 
+#include <algorithm>
 #include <chrono>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
@@ -15,7 +17,9 @@
 #include "AliCloudWrapper/AliCloudConstants.h"
 #include "host/FXString.h"
 #include "host/FXThread.h"
-#include "host/SettingsTable.h"
+#include "host/TkJson.h"
+#include "transport/ConnectionOptions.h"
+#include "transport/RequestSigning.h"
 #include "transport/RetryExecutor.h"
 
 namespace AliCloudWrapper {
@@ -43,10 +47,7 @@ std::vector<uint32_t> OsSeedWords() {
 
 }  // namespace
 
-CAliCloudConnectionBase::CAliCloudConnectionBase() {
-  InitializeRandomNumGenerator();
-  nThrottlingMaxWaitInSec = ReadNumberSetting(THROTTLING_MAX_WAIT_IN_SEC);
-}
+CAliCloudConnectionBase::CAliCloudConnectionBase() { InitializeRandomNumGenerator(); }
 
 CAliCloudConnectionBase::CAliCloudConnectionBase(const std::string& strKeyId,
                                                  const std::string& strKeySecret)
@@ -67,12 +68,17 @@ void CAliCloudConnectionBase::SetAccessKeySecret(const std::string& strKeySecret
   _WipeAccessKeySecret();
   EvLog::RegisterSecret(strKeySecret);
   strAccessKeySecret = strKeySecret;
+  if (!pSigningKey) pSigningKey = std::make_unique<CHmacSha1Key>();
+  // An empty secret, or one OpenSSL refuses, leaves it unkeyed: signing then
+  // reports the error as the public signing function does.
+  (void)KeyForSigning(strAccessKeySecret, *pSigningKey);
 }
 
 // Overwrites the secret's bytes before the buffer can be released or reused, and
 // withdraws it from redaction (registrations are counted, so a secret another
 // connection still holds stays redacted).
 void CAliCloudConnectionBase::_WipeAccessKeySecret() {
+  if (pSigningKey) pSigningKey->Clear();
   if (strAccessKeySecret.empty()) return;
   EvLog::UnregisterSecret(strAccessKeySecret);
   OPENSSL_cleanse(&strAccessKeySecret[0], strAccessKeySecret.size());
@@ -105,7 +111,15 @@ std::string CAliCloudConnectionBase::GetSignatureNonce() {
   return szText;
 }
 
+const SConnectionOptions& CAliCloudConnectionBase::_Options() {
+  if (pOptions) return *pOptions;
+  pOptions = std::make_unique<SConnectionOptions>(ReadConnectionOptions());
+  (void)sCurl.TKLibCurlSetOptions(pOptions->sHttp);
+  return *pOptions;
+}
+
 bool CAliCloudConnectionBase::InitCurl() {
+  (void)_Options();
   if (!bCurlInitialized) bCurlInitialized = sCurl.TKLibCurlInit(nullptr, true, true, nullptr);
   return bCurlInitialized;
 }
@@ -140,15 +154,34 @@ CZeError CAliCloudConnectionBase::_ExecuteRequest(SAliCloudRequest& sRequest,
   AddPublicParameters(sRequest);
 
   std::string strUrl;
-  CZeError sError = sRequest.GetSignedURL(strAccessKeySecret, strUrl);
+  CZeError sError = pSigningKey && pSigningKey->IsKeyed()
+                        ? SignRequest(sRequest, *pSigningKey, strUrl)
+                        : sRequest.GetSignedURL(strAccessKeySecret, strUrl);
   if (sError.IsError()) return sError.Push(ACW_LOCATION);
 
   const bool bOk = sCurl.TKLibCurlSendHttpReq(
       AliCloudUtils::GetTkLibCurlHTTPReqType(sRequest.GetRequestMethod()), strUrl.c_str(), nullptr,
       0, true, nullptr);
   ReceiveResponse(strResponse);
-  if (bOk) return CZeError();
+  if (bOk) return _CheckSuccessBody(strResponse);
   return _MakeExchangeError(strResponse);
+}
+
+// Every answer of these services is a JSON object. A 2xx answer that is not
+// one (a proxy's page, an empty body) tells nothing about what the service
+// did: an unreadable answer, never a success, and not sent again.
+CZeError CAliCloudConnectionBase::_CheckSuccessBody(const std::string& strResponse) {
+  mObject sDocument;
+  if (TkJson::Unserialize(strResponse, sDocument)) return CZeError();
+  const long nStatus = sCurl.GetLastHttpStatus();
+  sEvent.Error(__PRETTY_FUNCTION__, "HTTP [%ld] answer is no JSON object: [%s].", nStatus,
+               strResponse.c_str());
+  return FXErrorUtil::ErrorInt(ACW_LOCATION, 1,
+                               "The service's answer is unreadable: HTTP status [%ld] with a body "
+                               "that is no JSON object.",
+                               nStatus)
+      .SetKind(EErrorKind::UNREADABLE_ANSWER)
+      .SetHttpStatus(nStatus);
 }
 
 // The outcome of a failed exchange, decided once here: no answer, an answer
@@ -157,11 +190,12 @@ CZeError CAliCloudConnectionBase::_MakeExchangeError(const std::string& strRespo
   const long nStatus = sCurl.GetLastHttpStatus();
   sEvent.DebugLvl(__PRETTY_FUNCTION__, 5, "Error response obtained from server is : [%s].",
                   strResponse.c_str());
+  if (strResponse.empty()) return _MakeNoAnswerError(nStatus);
   SAliCloudErrorResponse sErrorResponse;
-  if (strResponse.empty() || !sParser.ParseObject(strResponse, sErrorResponse)) {
+  if (!sParser.ParseObject(strResponse, sErrorResponse)) {
     return FXErrorUtil::ErrorInt(
                ACW_LOCATION, 1, "Request did not complete successfully. Failed to parse error response.")
-        .SetKind(strResponse.empty() ? EErrorKind::NO_ANSWER : EErrorKind::UNREADABLE_ANSWER)
+        .SetKind(EErrorKind::UNREADABLE_ANSWER)
         .SetHttpStatus(nStatus);
   }
   return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Error code: %s", sErrorResponse.GetErrorCode().c_str())
@@ -170,17 +204,34 @@ CZeError CAliCloudConnectionBase::_MakeExchangeError(const std::string& strRespo
       .SetHttpStatus(nStatus);
 }
 
+// Nothing usable arrived: the text says why, in libcurl's words. A transfer
+// that may go better next time is "no answer" (retried); a TLS failure (an
+// untrusted or wrong certificate) comes back the same every time and an answer
+// beyond its size cap was an answer: both are final at once.
+CZeError CAliCloudConnectionBase::_MakeNoAnswerError(long nStatus) {
+  const std::string strReason = nStatus != 0
+                                    ? FXString::Format("HTTP status [%ld] with an empty body", nStatus)
+                                    : sCurl.GetLastTransportError();
+  EErrorKind eKind = EErrorKind::NO_ANSWER;
+  switch (sCurl.GetLastTransportFailure()) {
+    case TKLibCurl::ETransportFailure::Tls: eKind = EErrorKind::FAILURE; break;
+    case TKLibCurl::ETransportFailure::TooLarge: eKind = EErrorKind::UNREADABLE_ANSWER; break;
+    default: break;
+  }
+  return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Request did not complete successfully: %s.",
+                               strReason.c_str())
+      .SetKind(eKind)
+      .SetHttpStatus(nStatus);
+}
+
 CZeError CAliCloudConnectionBase::ExecuteRequestWithRetry(const SAliCloudRequest& sRequest,
                                                           std::string& strResponse) {
-  uint64_t nAttempts = DEFAULT_RETRY_COUNT_UPON_EMPTY_RESPONSE;
-  uint64_t nPauseSec = DEFAULT_RETRY_SLEEP_TIME_IN_SEC;
-  sPlatformInfo.getNumber(TKPlatformInfo::SECTION, RETRY_COUNT, &nAttempts);
-  sPlatformInfo.getNumber(TKPlatformInfo::SECTION, RETRY_SLEEP_IN_SEC, &nPauseSec);
-
+  const SConnectionOptions& sOptions = _Options();
+  const uint64_t nPauseSec = sOptions.nUnansweredPauseSec;
   SRetryPolicy sPolicy;
-  sPolicy.nAttemptsWhenUnanswered = nAttempts;
+  sPolicy.nAttemptsWhenUnanswered = sOptions.nAttemptsWhenUnanswered;
   sPolicy.nUnansweredPauseMs = SecondsToMilliseconds(nPauseSec);
-  sPolicy.nThrottlingBoundInSec = nThrottlingMaxWaitInSec;
+  sPolicy.nThrottlingBoundInSec = sOptions.nThrottlingMaxWaitInSec;
   sPolicy.bResendOnNonceUsed = true;
   sPolicy.fnBeforePause = [this, nPauseSec](const CZeError&, uint64_t) {
     sEvent.Error(__PRETTY_FUNCTION__, "Retrying after [%llu] seconds...",
@@ -204,7 +255,7 @@ CZeError CAliCloudConnectionBase::ExecuteRequestWithRetry(const SAliCloudRequest
 CZeError CAliCloudConnectionBase::_ExecuteWithPolicy(SAliCloudRequest& sRequest, std::string& strResponse,
                                                      bool /*bRetry*/) {
   SRetryPolicy sPolicy;
-  sPolicy.nThrottlingBoundInSec = nThrottlingMaxWaitInSec;
+  sPolicy.nThrottlingBoundInSec = _Options().nThrottlingMaxWaitInSec;
   sPolicy.bResendOnNonceUsed = true;
   const SAliCloudRequest sOriginal(sRequest);
   bool bFirst = true;

@@ -1,35 +1,37 @@
 #include "AliCloudWrapper/CAliCloudECSConnection.h"
 
-#include <climits>
-#include <cstdint>
-
 #include "AliCloudWrapper/AliCloudConstants.h"
 #include "AliCloudWrapper/ComputeRecords.h"
-#include "AliCloudWrapper/TKPlatformInfo.h"
+#include "host/SettingsTable.h"
 #include "parser/CAliCloudParserImpl.h"
 
 namespace AliCloudWrapper {
 namespace {
 
-// libcurl's CURLOPT_TIMEOUT: whole seconds for the whole transfer.
-constexpr int CURL_OPTION_TIMEOUT = 13;
-
-// A region endpoint becomes the host part of a signed URL. Anything but a plain
-// host name ("user@host", a path, a port, a query) would send the signed request
-// somewhere else than the service meant, so such a value is refused.
-bool IsPlainHostName(const std::string& strHost) {
-  if (strHost.empty() || strHost.size() > 253) return false;
+// A region endpoint becomes the host part of a signed URL. Anything but a host
+// name inside the service's own domain ("user@host", a path, a port, a query,
+// another domain) would send the signed request, and with it the key id and a
+// valid signature, somewhere else than the service, so such a value is refused.
+bool IsServiceHostName(const std::string& strHost) {
+  static const std::string s_strDomain = ".aliyuncs.com";
+  if (strHost.size() <= s_strDomain.size() || strHost.size() > 253) return false;
+  if (strHost.compare(strHost.size() - s_strDomain.size(), s_strDomain.size(), s_strDomain) != 0) {
+    return false;
+  }
+  char cPrevious = '.';
   for (const char c : strHost) {
-    const bool bAllowed = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                          c == '-' || c == '.';
-    if (!bAllowed) return false;
+    const bool bAllowed = (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.';
+    if (!bAllowed || (c == '.' && cPrevious == '.')) return false;  // no empty label
+    cPrevious = c;
   }
   return true;
 }
 
 }  // namespace
 
-CAliCloudECSConnection::CAliCloudECSConnection() { CheckRegionEndPointRegistrykey(); }
+CAliCloudECSConnection::CAliCloudECSConnection() {
+  CheckRegionEndPointRegistrykey();
+}
 
 CAliCloudECSConnection::~CAliCloudECSConnection() = default;
 
@@ -66,26 +68,24 @@ void CAliCloudECSConnection::AddPublicParameters(SAliCloudRequest& sRequest) {
   CAliCloudConnectionBase::AddPublicParameters(sRequest);
 }
 
+// The total time bound ("nAliCloudRequestTimeOutInSec") is the HTTP client's
+// own, for every connection alike.
 void CAliCloudECSConnection::PreRequest(SAliCloudRequest& sRequest) {
   if (sRequest.GetEndPoint().empty()) sRequest.SetEndPoint(GetEndPoint());
-
-  uint64_t nTimeOut = 0;
-  (void)sPlatformInfo.getNumber(TKPlatformInfo::SECTION, CURL_TIME_OUT_IN_SEC, &nTimeOut);
-  if (nTimeOut == 0) return;
-  // libcurl takes the value as a signed number: a larger setting means "as long as possible".
-  const int nSeconds = nTimeOut > static_cast<uint64_t>(INT_MAX) ? INT_MAX : static_cast<int>(nTimeOut);
-  sEvent.Error(__PRETTY_FUNCTION__, "Overriding default curl timeout to [%d].", nSeconds);
-  if (!sCurl.TKLibCurlSetAdditionalOptionsIntValue(CURL_OPTION_TIMEOUT, nSeconds)) {
-    sEvent.Error(__PRETTY_FUNCTION__, "Failed to set curl timeout to [%d].", nSeconds);
-  }
 }
 
 void CAliCloudECSConnection::CheckRegionEndPointRegistrykey() {
-  strSettingsEndPoint.clear();
-  TKPlatformInfo sSettings;
-  if (sSettings.getString(TKPlatformInfo::SECTION, REGION_END_POINT, &strSettingsEndPoint) != 0) {
+  strSettingsEndPoint = ReadTextSetting(SettingKeys::REGION_END_POINT);
+  if (!strSettingsEndPoint.empty()) {
     sEvent.Debug(__PRETTY_FUNCTION__, "Obtained end point [%s] from registry.",
                  strSettingsEndPoint.c_str());
+  }
+  if (!strSettingsEndPoint.empty() && !IsServiceHostName(strSettingsEndPoint)) {
+    sEvent.Error(__PRETTY_FUNCTION__,
+                 "Ignoring setting [%s] = [%s]: not a host name in aliyuncs.com; the service's "
+                 "own endpoints are used.",
+                 REGION_END_POINT.c_str(), strSettingsEndPoint.c_str());
+    strSettingsEndPoint.clear();
   }
 }
 
@@ -146,9 +146,10 @@ bool CAliCloudECSConnection::InitializeRegionIdToEndPointMap(
       sEvent.Error(__PRETTY_FUNCTION__, "Empty region endpoint encountered.");
       return false;
     }
-    if (!IsPlainHostName(sRegion.strRegionEndpoint)) {
+    if (!IsServiceHostName(sRegion.strRegionEndpoint)) {
       // Left out of the map: the region's requests go to the global host instead.
-      sEvent.Error(__PRETTY_FUNCTION__, "Ignoring region [%s]: endpoint [%s] is not a host name.",
+      sEvent.Error(__PRETTY_FUNCTION__,
+                   "Ignoring region [%s]: endpoint [%s] is not a host name in aliyuncs.com.",
                    sRegion.strRegionId.c_str(), sRegion.strRegionEndpoint.c_str());
       continue;
     }

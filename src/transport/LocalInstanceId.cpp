@@ -6,21 +6,22 @@
 // could not reach the address, or worse, would answer for it). Instances that
 // require metadata session tokens refuse a token-less GET with 401 or 403; then
 // a token is asked for and the GET repeated once with it.
-#include <climits>
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "AliCloudWrapper/CAliCloudECSConnection.h"
 #include "AliCloudWrapper/TKLibCurl.h"
-#include "AliCloudWrapper/TKPlatformInfo.h"
 #include "host/FXString.h"
+#include "transport/ConnectionOptions.h"
 
 namespace AliCloudWrapper {
 namespace {
 
-constexpr int CURL_OPTION_TIMEOUT = 13;  // CURLOPT_TIMEOUT, whole seconds
 constexpr size_t MAX_METADATA_VALUE_LENGTH = 4096;
+// The service's answers are one short word; anything near this is not one.
+constexpr uint64_t MAX_METADATA_ANSWER_BYTES = 64 * 1024;
 
 std::string MetadataUrl(const char* pszPath) {
   return FXString::Format("http://%s%s", CAliCloudECSConnection::METADATA_HOST, pszPath);
@@ -81,20 +82,19 @@ void CAliCloudECSConnection::GetLocalInstanceId(std::string& strInstanceId) {
 
   // A handle of its own: the signed requests' client keeps its options and its
   // kept-alive TLS connection.
+  // The metadata service is on the local link and answers at once: a short
+  // bound of its own, or the request time-out when that is shorter.
+  TKLibCurl::SOptions sOptions = _Options().sHttp;
+  sOptions.nTransferTimeOutSec = std::min<long>(sOptions.nTransferTimeOutSec, METADATA_DEFAULT_TIMEOUT_SEC);
   TKLibCurl sClient;
+  (void)sClient.TKLibCurlSetOptions(sOptions);
   if (!sClient.TKLibCurlInit(nullptr, true, true, nullptr)) {
     sEvent.Error(__PRETTY_FUNCTION__, "Failed to get local Id. The HTTP client is not usable.");
     return;
   }
   sClient.TKLibCurlSetConnectTimeoutMs(METADATA_CONNECT_TIMEOUT_MS);
   sClient.TKLibCurlSetNoProxy(true);
-  // The request time-out setting bounds this exchange too; without one, a short bound of our own.
-  uint64_t nTimeOut = 0;
-  (void)sPlatformInfo.getNumber(TKPlatformInfo::SECTION, CURL_TIME_OUT_IN_SEC, &nTimeOut);
-  const int nSeconds = nTimeOut == 0 ? METADATA_DEFAULT_TIMEOUT_SEC
-                       : nTimeOut > static_cast<uint64_t>(INT_MAX) ? INT_MAX
-                                                                   : static_cast<int>(nTimeOut);
-  (void)sClient.TKLibCurlSetAdditionalOptionsIntValue(CURL_OPTION_TIMEOUT, nSeconds);
+  sClient.TKLibCurlSetMaxResponseBytes(MAX_METADATA_ANSWER_BYTES);
 
   bool bAnswered = GetInstanceIdDocument(sClient);
   if (!bAnswered && IsTokenRequired(sClient)) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,12 +15,18 @@
 #include "host/FXString.h"
 #include "host/JsonDocument.h"
 #include "parser/CAliCloudParserImpl.h"
+#include "transport/ConnectionOptions.h"
+#include "transport/ListingGuard.h"
 
 namespace AliCloudWrapper {
 namespace MultiPageListDetail {
 
 // The value of the request's "Action" parameter, for log lines.
 std::string ActionOf(const SAliCloudRequest& sRequest);
+// The records array of a parsed page, answer[strListKey][strItemKey]; none when
+// absent or of another type. Never throws.
+std::optional<CJsonArrayRef> PageRecords(const CJsonDocument& sAnswer, const std::string& strListKey,
+                                         const std::string& strItemKey);
 
 }  // namespace MultiPageListDetail
 
@@ -34,6 +41,7 @@ CZeError CAliCloudConnectionBase::GetMultiPageList(const SAliCloudRequest& sRequ
   int64_t nFetched = 0;
   // Each page is parsed once, into this document; it keeps its room from page to page.
   CJsonDocument sAnswer;
+  CListingGuard sGuard(MultiPageListDetail::ActionOf(sRequest), _Options().nMaxListedRecords);
   for (int nPage = 1;; ++nPage) {
     // Every page is a fresh copy: signing consumes the request it is given.
     SAliCloudRequest sPageRequest(sRequest);
@@ -53,6 +61,12 @@ CZeError CAliCloudConnectionBase::GetMultiPageList(const SAliCloudRequest& sRequ
       sEvent.Error(__PRETTY_FUNCTION__, "Failed to parse response [%s].", strResponse.c_str());
       return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Failed to parse response from server.");
     }
+    CZeError eGuard =
+        sGuard.CheckPage(nPage, MultiPageListDetail::PageRecords(sAnswer, strListKey, strItemKey));
+    if (eGuard.IsError()) {
+      sEvent.Error(__PRETTY_FUNCTION__, "%s", eGuard.GetErrorMessage().c_str());
+      return eGuard.Push(ACW_LOCATION);
+    }
     const size_t nPageRecords = vecPage.size();
     vecRecords.insert(vecRecords.end(), std::make_move_iterator(vecPage.begin()),
                       std::make_move_iterator(vecPage.end()));
@@ -68,6 +82,11 @@ CZeError CAliCloudConnectionBase::GetMultiPageList(const SAliCloudRequest& sRequ
         return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Unkown response from server.");
       }
       sEvent.DebugLvl(__PRETTY_FUNCTION__, 5, "Got total count of [%d].", nTotal);
+      eGuard = sGuard.CheckTotal(nTotal);
+      if (eGuard.IsError()) {
+        sEvent.Error(__PRETTY_FUNCTION__, "%s", eGuard.GetErrorMessage().c_str());
+        return eGuard.Push(ACW_LOCATION);
+      }
     }
 
     nFetched += static_cast<int64_t>(nPageRecords);

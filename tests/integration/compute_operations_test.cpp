@@ -276,7 +276,9 @@ TEST_F(ComputeTest, CreateInstanceSurvivesALostAnswerAndReportsSilence) {
 
   InjectFault(FaultKind::CloseBeforeAnswer, "CreateInstance", 3);
   const CZeError err = Compute().CreateInstance(sVM, IMAGE, "", strId);
-  EXPECT_EQ(err.GetErrorMessage(), "Request did not complete successfully. Failed to parse error response.");
+  EXPECT_EQ(err.GetErrorMessage(),
+            "Request did not complete successfully: Server returned nothing (no headers, no data): "
+            "Empty reply from server.");
   EXPECT_EQ(JournalOf("CreateInstance").size(), 2u + 3u);
 
   // A success answer without the id is the parse failure, not an empty id.

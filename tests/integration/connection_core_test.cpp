@@ -21,7 +21,9 @@ namespace {
 
 using AcwEmulator::FaultKind;
 
-const char* const NO_ANSWER = "Request did not complete successfully. Failed to parse error response.";
+// Nothing usable arrived: the text goes on with libcurl's reason.
+const char* const NO_ANSWER = "Request did not complete successfully: ";
+const char* const UNREADABLE = "Request did not complete successfully. Failed to parse error response.";
 
 // The smallest service connection: the compute service's version and host.
 class CTestConnection : public CAliCloudConnectionBase {
@@ -63,8 +65,9 @@ class ConnectionCoreTest : public EmulatorFixture {
   size_t Attempts() const { return JournalOf("DescribeRegions").size(); }
 };
 
-// Common parameters go out signed and sorted; a 2xx answer is success without
-// looking at the body, even one that is not JSON.
+// Common parameters go out signed and sorted; a 2xx answer is success with its
+// body unchanged, unless that body is no JSON object: then it is an unreadable
+// answer, kept for the log but neither a success nor sent again.
 TEST_F(ConnectionCoreTest, SuccessSendsSortedSignedParametersAndReturnsTheBodyUnchanged) {
   ASSERT_FALSE(Execute(false).IsError()) << Log().Dump();
   mObject sDocument;
@@ -78,13 +81,18 @@ TEST_F(ConnectionCoreTest, SuccessSendsSortedSignedParametersAndReturnsTheBodyUn
                                                 "Signature"}));
 
   InjectFault(FaultKind::NotJson, "DescribeRegions", 1, 200);
-  ASSERT_FALSE(Execute(true).IsError());
+  const CZeError sUnreadable = Execute(true);
+  EXPECT_EQ(sUnreadable.GetKind(), EErrorKind::UNREADABLE_ANSWER);
+  EXPECT_EQ(sUnreadable.GetHttpStatus(), 200);
+  EXPECT_EQ(Attempts(), 2u);
   EXPECT_FALSE(strResponse.empty());
   EXPECT_FALSE(TkJson::Unserialize(strResponse, sDocument));
   EXPECT_TRUE(Sleeps().Pauses().empty());
 }
 
-// Unanswered requests: attempts in all and pauses between them, as the settings say.
+// Unanswered requests: attempts in all and pauses between them, as the settings
+// say when the connection makes its first request (a later change of the
+// settings is for connections made later).
 TEST_F(ConnectionCoreTest, UnansweredRequestIsAttemptedAsConfigured) {
   struct SCase {
     std::optional<uint64_t> nRetries, nPauseSec;
@@ -94,7 +102,6 @@ TEST_F(ConnectionCoreTest, UnansweredRequestIsAttemptedAsConfigured) {
   const SCase aCases[] = {
       {std::nullopt, std::nullopt, 3, {30000, 30000}},  // the defaults
       {0, std::nullopt, 1, {}},                         // at least one attempt
-      {1, std::nullopt, 1, {}},
       {4, 0, 4, {0, 0, 0}},                             // no pause at all
       {2, 7, 2, {7000}},
   };
@@ -104,21 +111,25 @@ TEST_F(ConnectionCoreTest, UnansweredRequestIsAttemptedAsConfigured) {
     std::optional<ScopedSetting> sRetries, sPause;
     if (sCase.nRetries) sRetries.emplace(CAliCloudConnectionBase::RETRY_COUNT, *sCase.nRetries);
     if (sCase.nPauseSec) sPause.emplace(CAliCloudConnectionBase::RETRY_SLEEP_IN_SEC, *sCase.nPauseSec);
-    Emulator().ClearJournal();
-    Emulator().ClearFaults();
-    Log().Clear();
-    ScopedSleepRecorder sSleeps;
-    InjectFault(FaultKind::CloseBeforeAnswer, "DescribeRegions", 10);
-
-    strResponse = "left over";
-    const CZeError sError = Execute(true);
-    EXPECT_EQ(sError.GetErrorCode(), 1);
-    EXPECT_EQ(Text(sError), NO_ANSWER);
-    EXPECT_EQ(strResponse, "");
-    EXPECT_EQ(Attempts(), sCase.nAttempts);
-    EXPECT_EQ(sSleeps.Pauses(), sCase.vecPauses);
-    EXPECT_EQ(Log().Count("Retrying after [" + std::to_string(sCase.nPauseSec.value_or(30)) + "] seconds..."),
-              sCase.vecPauses.size());
+    CTestConnection sFresh(KEY_ID, KEY_SECRET);
+    for (const bool bSettingsChangedSince : {false, true}) {
+      Emulator().ClearJournal();
+      Emulator().ClearFaults();
+      Log().Clear();
+      ScopedSleepRecorder sSleeps;
+      std::optional<ScopedSetting> sChanged;
+      if (bSettingsChangedSince) sChanged.emplace(CAliCloudConnectionBase::RETRY_COUNT, uint64_t{9});
+      InjectFault(FaultKind::CloseBeforeAnswer, "DescribeRegions", 10);
+      strResponse = "left over";
+      const CZeError sError = Execute(true, &sFresh);
+      EXPECT_EQ(sError.GetErrorCode(), 1);
+      EXPECT_EQ(Text(sError).rfind(NO_ANSWER, 0), 0u) << Text(sError);
+      EXPECT_EQ(strResponse, "");
+      EXPECT_EQ(Attempts(), sCase.nAttempts);
+      EXPECT_EQ(sSleeps.Pauses(), sCase.vecPauses);
+      EXPECT_EQ(Log().Count("Retrying after [" + std::to_string(sCase.nPauseSec.value_or(30)) + "] seconds..."),
+                sCase.vecPauses.size());
+    }
   }
 }
 
@@ -140,7 +151,7 @@ TEST_F(ConnectionCoreTest, AnsweredErrorsAreNeverRetried) {
   Emulator().ClearJournal();
   Emulator().ClearFaults();
   InjectFault(FaultKind::NotJson, "DescribeRegions", 3);
-  EXPECT_EQ(Text(Execute(true)), NO_ANSWER);
+  EXPECT_EQ(Text(Execute(true)), UNREADABLE);
   EXPECT_FALSE(strResponse.empty());
   EXPECT_EQ(Attempts(), 1u);
   EXPECT_TRUE(Sleeps().Pauses().empty());
@@ -174,7 +185,8 @@ TEST_F(ConnectionCoreTest, EmptyAndTruncatedAnswersAreRetriedFreshlySigned) {
 
   // Without retry, a body cut off mid-way fails with an empty response.
   InjectFault(FaultKind::CloseMidBody, "DescribeRegions", 1);
-  EXPECT_EQ(Text(Execute(false)), NO_ANSWER);
+  const std::string strCutOff = Text(Execute(false));
+  EXPECT_EQ(strCutOff.rfind(NO_ANSWER, 0), 0u) << strCutOff;
   EXPECT_EQ(strResponse, "");
 }
 
@@ -210,7 +222,8 @@ TEST_F(ConnectionCoreTest, StalledServerIsAbandonedWithinTheLowSpeedTimeOut) {
   CTestConnection sShortTimeOut(KEY_ID, KEY_SECRET);
   InjectFault(FaultKind::Stall, "DescribeRegions", 1);
   const auto tStart = std::chrono::steady_clock::now();
-  EXPECT_EQ(Text(Execute(true, &sShortTimeOut)), NO_ANSWER);
+  const std::string strStalled = Text(Execute(true, &sShortTimeOut));
+  EXPECT_NE(strStalled.find("Timeout was reached"), std::string::npos) << strStalled;
   EXPECT_LT(std::chrono::steady_clock::now() - tStart, std::chrono::seconds(10));
   EXPECT_EQ(strResponse, "");
   EXPECT_NE(sShortTimeOut.LastTransportError(), "");
@@ -231,7 +244,8 @@ TEST_F(ConnectionCoreTest, KeptAliveConnectionIsSharedAndItsLossRetriedFreshlySi
   EXPECT_EQ(Attempts(), 2u);
   EXPECT_EQ(Sleeps().Pauses().size(), 1u);
   InjectFault(FaultKind::CloseBeforeAnswer, "DescribeRegions", 1);
-  EXPECT_EQ(Text(Execute(false)), NO_ANSWER);
+  const std::string strClosed = Text(Execute(false));
+  EXPECT_EQ(strClosed.rfind(NO_ANSWER, 0), 0u) << strClosed;
   EXPECT_FALSE(Execute(false).IsError()) << strResponse;
   for (const auto& sEntry : Journal()) EXPECT_NE(sEntry.code, "SignatureNonceUsed");
 }

@@ -73,7 +73,8 @@ TEST_F(EmulatorControlTest, SeedKeysAndReset) {
     EXPECT_EQ(Regions().Json().at("Regions").at("Region").as_array().size(), 5u);
     const auto world = Control("GET", "world").Json();
     const auto& instances = world.at("Instances").as_array();
-    ASSERT_EQ(instances.size(), 5u);  // the demo world's four, then the seeded one
+    // The demo world's instances (one in cn-hangzhou, the inventory's in cn-shanghai) and the seeded one.
+    ASSERT_EQ(instances.size(), 5u);
     EXPECT_EQ(instances.back().at("Status").as_string(), "Stopped");  // the kind's defaults filled in
     EXPECT_EQ(std::string(instances.back().at("InstanceId").as_string()).rfind("i-acw", 0), 0u);
     // The certificate names regional hosts of regions seeded after start too.
@@ -89,7 +90,7 @@ TEST_F(EmulatorControlTest, SeedKeysAndReset) {
     EXPECT_EQ(client->Api(other, "ecs.aliyuncs.com", kEcs, {{"Action", "DescribeRegions"}}).status, 200);
 
     ASSERT_EQ(Control("POST", "reset").status, 200);
-    EXPECT_EQ(Control("GET", "world").Json().at("Instances").as_array().size(), 4u);
+    EXPECT_EQ(Control("GET", "world").Json().at("Instances").as_array().size(), 4u);  // the demo world again
     EXPECT_TRUE(Control("GET", "journal").Json().at("entries").as_array().empty());
 }
 

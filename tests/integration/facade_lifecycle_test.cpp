@@ -29,6 +29,20 @@ TEST_F(FacadeLifecycle, EmptyCredentialsSendNothing) {
   EXPECT_TRUE(Journal().empty());
 }
 
+// Caller ids with line breaks stay inside their one log line and last error.
+TEST_F(FacadeLifecycle, CallerTextCannotForgeLines) {
+  CAliCloudWrapper sFacade;
+  EXPECT_FALSE(sFacade.DetachDisk("i-1\nERROR forged", "d-1\r\n", ""));
+  // Without a region the instance is looked up first; that fails (no key), and
+  // the log line names the caller's ids escaped.
+  EXPECT_TRUE(Log().Contains("DetachDisk failed for VM [i-1\\nERROR forged], disk [d-1\\r\\n]."));
+  EXPECT_EQ(sFacade.GetLastError().find_first_of("\r\n"), std::string::npos);
+  for (const SLogRecord& sRecord : Log().Records()) {
+    EXPECT_EQ(sRecord.strMessage.find_first_of("\r\n"), std::string::npos) << sRecord.strMessage;
+  }
+  EXPECT_TRUE(Journal().empty());
+}
+
 // An answer of the service is final: no retry, no pause, the service's code in
 // the last error and the secret in no log line. Connect then proves a good key
 // with one compute request and clears the last error.
@@ -75,7 +89,9 @@ TEST_F(FacadeLifecycle, ConnectRDSUsesTheDatabaseServiceOnceWithoutRetry) {
   LeaveUnanswered("DescribeRegions");
   CAliCloudWrapper sOther;
   EXPECT_FALSE(sOther.ConnectRDS(KEY_ID, KEY_SECRET));
-  EXPECT_EQ(sOther.GetLastError(), "Request did not complete successfully. Failed to parse error response.");
+  EXPECT_EQ(sOther.GetLastError(),
+            "Request did not complete successfully: Server returned nothing (no headers, no data): Empty "
+            "reply from server.");
   EXPECT_EQ(Journal().size(), 1u);
   EXPECT_TRUE(Sleeps().Pauses().empty());
 }

@@ -113,6 +113,37 @@ TEST_F(NetworkAddressTest, AnAddressIsBoundAndReleasedOnlyOnceFreeAgain) {
   EXPECT_FALSE(WorldHas("EipAddresses", strId));
 }
 
+// An accepted association settles later: the wait ends on "InUse" for the
+// instance, on a fall-back to "Available", or at its setting's bound.
+TEST_F(NetworkAddressTest, TheWaitForAnAssociationEndsOnceItIsSettled) {
+  const struct {
+    const char* pszName;
+    const char* pszInstance;
+    bool bFails;
+    uint64_t nBoundInSec;
+    const char* pszError;  // "" for success
+    std::vector<uint64_t> vecPauses;
+  } aCases[] = {
+      {"settles", RUNNING_INSTANCE, false, 60, "", {2000}},
+      {"falls back", NO_BANDWIDTH_INSTANCE, true, 60, "its status is [Available].", {2000}},
+      {"bound too short for a pause", NO_BANDWIDTH_INSTANCE, false, 1, "within [1] seconds.", {}},
+  };
+  for (const auto& sCase : aCases) {
+    SCOPED_TRACE(sCase.pszName);
+    SetSetting(CAliCloudNetwork::EIP_ASSOCIATE_MAX_WAIT_IN_SEC, sCase.nBoundInSec);
+    const std::string strId = NewAddress();
+    WithItem("EipAddresses", strId, [&](boost::json::object& eip) { eip["_AssociationFails"] = sCase.bFails; });
+    ASSERT_FALSE(Network().BindEIPToInstance(strId, sCase.pszInstance).IsError());
+    const size_t nPausesBefore = Sleeps().Pauses().size();
+    CZeError err = Network().WaitForEIPAssociation(REGION, strId, sCase.pszInstance);
+    const std::vector<uint64_t> vecPauses = Sleeps().Pauses();
+    EXPECT_EQ(std::vector<uint64_t>(vecPauses.begin() + nPausesBefore, vecPauses.end()), sCase.vecPauses);
+    EXPECT_EQ(err.IsError(), *sCase.pszError != '\0') << err.AsString();
+    EXPECT_NE(err.GetErrorMessage().find(sCase.pszError), std::string::npos) << err.GetErrorMessage();
+    EXPECT_EQ(err.IsBoundReached(), sCase.nBoundInSec == 1);
+  }
+}
+
 TEST_F(NetworkAddressTest, BindingRefusalsAreFailuresThatChangeNothing) {
   SeedAddress("eip-acwlocked", "Available", R"({"LockReason": [{"LockReason": "financial"}]})");
   EXPECT_EQ(Network().BindEIPToInstance("eip-acwlocked", RUNNING_INSTANCE).GetErrorMessage(),

@@ -17,12 +17,12 @@ namespace {
 
 using PagingList = FacadeTest;
 
-// nCount instances "i-page-00" .. in ap-southeast-1, listed in that order.
+// nCount instances "i-page-00" .. in ap-southeast-1 (a region the demo world holds no instances in), listed in that order.
 std::string InstancesSeed(int nCount) {
   std::string strItems;
   for (int i = 0; i < nCount; ++i) {
     strItems += std::string(i > 0 ? "," : "") + "{\"InstanceId\":\"i-page-" + (i < 10 ? "0" : "") +
-                std::to_string(i) + "\",\"RegionId\":\"ap-southeast-1\",\"ZoneId\":\"ap-southeast-1-e\"}";
+                std::to_string(i) + "\",\"RegionId\":\"ap-southeast-1\",\"ZoneId\":\"ap-southeast-1a\"}";
   }
   return "{\"Instances\":[" + strItems + "]}";
 }
@@ -76,14 +76,14 @@ TEST_F(PagingList, PagesAskedForAndGathered) {
 // a numeric EIP bandwidth and lock objects, which the converters read.
 TEST_F(PagingList, InstancesArriveInTheServiceShapes) {
   Emulator().Seed(std::string_view(R"({"Instances":[
-    {"InstanceId":"i-web-1","InstanceName":"web-1","RegionId":"ap-southeast-1","ZoneId":"ap-southeast-1-e",
+    {"InstanceId":"i-web-1","InstanceName":"web-1","RegionId":"ap-southeast-1","ZoneId":"ap-southeast-1a",
      "InternetMaxBandwidthOut":5,
      "VpcAttributes":{"VpcId":"vpc-a","VSwitchId":"vsw-a","PrivateIpAddress":{"IpAddress":["172.16.1.5"]}},
      "SecurityGroupIds":{"SecurityGroupId":["sg-1","sg-2"]},
      "EipAddress":{"AllocationId":"eip-1","IpAddress":"47.1.2.3","Bandwidth":5,"InternetChargeType":"PayByTraffic"},
      "PublicIpAddress":{"IpAddress":["121.0.0.1"]},
      "OperationLocks":{"LockReason":[{"LockReason":"security","LockMsg":"locked"}]}},
-    {"InstanceId":"i-db-1","InstanceName":"db-1","RegionId":"ap-southeast-1","ZoneId":"ap-southeast-1-e",
+    {"InstanceId":"i-db-1","InstanceName":"db-1","RegionId":"ap-southeast-1","ZoneId":"ap-southeast-1a",
      "VpcAttributes":{"VpcId":"vpc-b","VSwitchId":"vsw-b","PrivateIpAddress":{"IpAddress":[]}}}]})"));
   CAliCloudECSConnection sECS;
   GiveKey(sECS);

@@ -109,6 +109,19 @@ TEST_F(SnapshotTest, UnansweredLookupsAreRetriedThreeTimesTenSecondsApartErrorsN
   EXPECT_TRUE(Log().Contains("Failed to get snapshot info for snapshot [" + std::string(READY_SNAPSHOT) + "]."));
 }
 
+// A snapshot the service could not take never completes: the answer must end
+// a caller's wait instead of saying "not yet" for ever.
+TEST_F(SnapshotTest, AFailedSnapshotIsAnErrorNamingItNotIncomplete) {
+  Seed(R"({"Snapshots": [{"SnapshotId": "s-acwfailed", "RegionId": "cn-acwstorage", "Status": "failed",
+                          "Progress": "40%"}]})");
+  bool bCompleted = true;
+  CZeError err = Storage().IsSnapshotCompleted(REGION, "s-acwfailed", bCompleted);
+  EXPECT_EQ(err.GetErrorMessage(), "Snapshot [s-acwfailed] failed and will not complete.");
+  EXPECT_TRUE(bCompleted) << "left unchanged on failure";
+  EXPECT_FALSE(Storage().IsSnapshotCompleted(REGION, READY_SNAPSHOT, bCompleted).IsError());
+  EXPECT_TRUE(bCompleted);
+}
+
 TEST_F(SnapshotTest, EmptyArgumentsFailBeforeAnythingIsSent) {
   SSnapshotInfoLib sInfo;
   bool bFlag = false;

@@ -50,6 +50,30 @@ TEST(HostLogTest, LevelFilter) {
   EXPECT_EQ(EvLog::GetLevel(), 0) << "restored: the default level passes Error only";
 }
 
+// A value with a line break (a caller's id, a server's text) cannot start a
+// line of its own: control characters reach every sink escaped.
+TEST(HostLogTest, ControlCharactersAreEscaped) {
+  ScopedLogCapture capture(5);
+  EvEvent log;
+  const struct {
+    std::string strValue;
+    std::string strLogged;
+  } cases[] = {
+      {"d-1\n2021/01/01 00:00:00.000 UTC ERROR forged", "d-1\\n2021/01/01 00:00:00.000 UTC ERROR forged"},
+      {"a\rb", "a\\rb"},
+      {"soh\x01x", "soh\\x01x"},
+      {"esc\x1b[31m del\x7f", "esc\\x1b[31m del\\x7f"},
+      {"tab\tand \xC3\xA4 stay", "tab\tand \xC3\xA4 stay"},
+  };
+  for (const auto& sCase : cases) {
+    capture.Clear();
+    log.Error(("ctx " + sCase.strValue).c_str(), "disk [%s]", sCase.strValue.c_str());
+    ASSERT_EQ(capture.Records().size(), 1u);
+    EXPECT_EQ(capture.Records()[0].strMessage, "disk [" + sCase.strLogged + "]");
+    EXPECT_EQ(capture.Records()[0].strContext, "ctx " + sCase.strLogged);
+  }
+}
+
 TEST(HostLogTest, SecretsNeverReachASink) {
   ScopedLogCapture capture(5);
   EvEvent log;

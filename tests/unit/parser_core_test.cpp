@@ -119,10 +119,10 @@ TEST_F(ParserCore, NestedListMissingLevelsAndWrongShapes) {
   const std::string json = R"({"Regions":[{"RegionId":"cn-a"}]})";
   EXPECT_FALSE(m_parser.ParseNestedList(json, "Regions", "Region", regions));
   ExpectOnlyLine(true, 0, "Exception parsing json list [Region] from json [" + json +
-                              "] : \n[value type is 1 not 0]", "ParseNestedList");
+                              "] : [value type is 1 not 0]", "ParseNestedList");
   EXPECT_FALSE(m_parser.ParseNestedList(Parsed(R"({"Regions":{"Region":"x"}})"), "Regions",
                                         "Region", regions));
-  ExpectOnlyLine(true, 0, "Exception parsing json list [Region] : \n[value type is 2 not 1]",
+  ExpectOnlyLine(true, 0, "Exception parsing json list [Region] : [value type is 2 not 1]",
                  "ParseNestedList");
   EXPECT_TRUE(regions.empty());
 
@@ -144,6 +144,21 @@ TEST_F(ParserCore, ArrayAndStringListConversions) {
   EXPECT_EQ(refused[0].strName, "kept");
   std::vector<STestRegion> regions;
   EXPECT_FALSE(m_parser.ConvertListInJSON(mObject{{"Other", mArray{}}}, "Region", regions));
+  ExpectNoLines();
+
+  // Wrongly typed input never throws out of the public helpers: false, logged,
+  // the records before the bad element kept.
+  std::vector<STestCounted> counted;
+  const mArray arrCounted{mObject{{"Name", "a"}, {"Count", 1}}, mObject{{"Count", mObject{}}}};
+  EXPECT_FALSE(m_parser.ConvertJSONArray(arrCounted, counted));
+  EXPECT_EQ(counted.size(), 1u);
+  EXPECT_FALSE(m_parser.ConvertListInJSON(mObject{{"Item", arrCounted}}, "Item", counted));
+  EXPECT_EQ(counted.size(), 2u);
+  EXPECT_FALSE(m_parser.ConvertListInJSON(mObject{{"Region", "text"}}, "Region", regions));
+  std::vector<std::string> notStrings;
+  EXPECT_FALSE(m_parser.ConvertStringListInJSON(mObject{{"IpAddress", mObject{}}}, "IpAddress", notStrings));
+  EXPECT_EQ(m_log.Count("Exception reading json"), 4u) << m_log.Dump();
+  m_log.Clear();
 
   // String lists keep only strings, in order, after what the caller had.
   std::vector<std::string> texts{"already"};
@@ -173,14 +188,14 @@ TEST_F(ParserCore, GetNestedListReturnsTheRawArrayOrNamesTheMissingLevel) {
   ExpectNoLines();
   EXPECT_FALSE(m_parser.GetNestedList(Parsed(R"({"AvailableZones":{"AvailableZone":{}}})"),
                                       "AvailableZones", "AvailableZone", zones));
-  ExpectOnlyLine(true, 0, "Exception parsing json list [AvailableZone] : \n[value type is 0 not 1]",
+  ExpectOnlyLine(true, 0, "Exception parsing json list [AvailableZone] : [value type is 0 not 1]",
                  "GetNestedList");
   // The text form reports the same failure with the document in its message.
   const std::string strWrong = R"({"AvailableZones":{"AvailableZone":{}}})";
   EXPECT_FALSE(m_parser.GetNestedList(strWrong, "AvailableZones", "AvailableZone", zones));
   ExpectOnlyLine(true, 0,
                  "Exception parsing json list [AvailableZone] from json [" + strWrong +
-                     "] : \n[value type is 0 not 1]",
+                     "] : [value type is 0 not 1]",
                  "GetNestedList");
 }
 
@@ -210,7 +225,7 @@ TEST_F(ParserCore, ParseObjectReadsErrorResponsesAndKeepsFieldsReadBeforeAFailur
   EXPECT_FALSE(m_parser.ParseObject(json, counted));
   EXPECT_EQ(counted.strName, "disk-1");
   EXPECT_EQ(counted.nCount, -1);
-  ExpectOnlyLine(true, 0, "Exception parsing json [" + json + "] : \n[value type is 0 not 4]",
+  ExpectOnlyLine(true, 0, "Exception parsing json [" + json + "] : [value type is 0 not 4]",
                  "ParseObject");
 }
 
@@ -226,7 +241,7 @@ TEST_F(ParserCore, IdAndIntResponses) {
   ExpectNoLines();
   const std::string json = R"({"Code":{"x":1}})";
   EXPECT_FALSE(m_parser.ParseIdResponse(json, "Code", id));
-  ExpectOnlyLine(true, 0, "Exception parsing json [" + json + "] : \n[value type is 0 not 2]",
+  ExpectOnlyLine(true, 0, "Exception parsing json [" + json + "] : [value type is 0 not 2]",
                  "ParseIdResponse");
 
   // Every failure to read an integer is logged and leaves the output alone.

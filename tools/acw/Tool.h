@@ -50,6 +50,8 @@ struct SCommand {
   // Connect (prove the access key) before running; false for commands that
   // need no credentials.
   bool bNeedsConnect = true;
+  // Also connect the database service (ConnectRDS) with the same key.
+  bool bNeedsDatabase = false;
   // The command's --region value, filled from the defaults after parsing when
   // not given; null for commands without --region.
   std::string* pRegion = nullptr;
@@ -86,5 +88,9 @@ class CommandTable {
 void RegisterSessionCommands(CommandTable& sTable);
 void RegisterStorageCommands(CommandTable& sTable);
 void RegisterNetworkCommands(CommandTable& sTable);
+void RegisterDatabaseCommands(CommandTable& sTable);
+void RegisterComputeCommands(CommandTable& sTable);
+void RegisterBackupCommands(CommandTable& sTable);
+void RegisterRestoreCommands(CommandTable& sTable);
 
 }  // namespace acw

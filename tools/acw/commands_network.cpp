@@ -17,7 +17,7 @@ void AddVpcs(CommandTable& sTable) {
     if (!sContext.sFacade.GetVPCListInRegion(*pRegion, vecVpcs)) return false;
     std::vector<Record> vecItems;
     for (const auto& sVpc : vecVpcs) vecItems.push_back({{"vpc-id", sVpc.strVpcId}, {"name", sVpc.strVpcName}});
-    sContext.sOut.List("vpcs", "vpc", vecItems);
+    sContext.sOut.List("vpcs", vecItems);
     return true;
   };
 }
@@ -36,7 +36,7 @@ void AddSecurityGroups(CommandTable& sTable) {
                           {"name", sGroup.strSecurityGroupName},
                           {"vpc", sGroup.strVpcId}});
     }
-    sContext.sOut.List("security-groups", "security-group", vecItems);
+    sContext.sOut.List("security-groups", vecItems);
     return true;
   };
 }
@@ -107,6 +107,18 @@ void AddEipBind(CommandTable& sTable) {
   };
 }
 
+void AddEipRelease(CommandTable& sTable) {
+  auto pAllocation = std::make_shared<std::string>();
+  SCommand& sCommand = sTable.Add("eip-release", "release an unbound elastic IP");
+  sCommand.pApp->add_option("--allocation", *pAllocation, "allocation id")->required();
+  sCommand.fnResource = [pAllocation] { return "elastic IP " + *pAllocation; };
+  sCommand.fnRun = [pAllocation](SContext& sContext) {
+    if (!sContext.sFacade.ReleaseEIPAddress(*pAllocation)) return false;
+    sContext.sOut.Field("released", *pAllocation);
+    return true;
+  };
+}
+
 void AddPublicIp(CommandTable& sTable) {
   auto pInstance = std::make_shared<std::string>();
   SCommand& sCommand = sTable.Add("public-ip", "give an instance a public IP address");
@@ -128,6 +140,7 @@ void RegisterNetworkCommands(CommandTable& sTable) {
   AddEipCreate(sTable);
   AddEipInfo(sTable);
   AddEipBind(sTable);
+  AddEipRelease(sTable);
   AddPublicIp(sTable);
 }
 

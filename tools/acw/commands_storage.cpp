@@ -1,8 +1,6 @@
 // Subcommands on disks and snapshots.
 #include "Tool.h"
-#include "Wait.h"
-
-#include <iostream>
+#include "Awaits.h"
 
 namespace acw {
 
@@ -49,29 +47,6 @@ void AddDiskInfo(CommandTable& sTable) {
   };
 }
 
-// Waits until the snapshot is complete, showing its progress.
-bool WaitForSnapshot(SContext& sContext, const std::string& strRegion, const std::string& strSnapshotId,
-                     const SWaitBounds& sBounds) {
-  Progress sProgress(std::cerr, "snapshot " + strSnapshotId, Progress::StderrIsTerminal());
-  const SWaitResult sResult = WaitUntil(
-      sBounds, sProgress,
-      [&](SPoll& sPoll) {
-        SSnapshotInfoLib sSnapshot;
-        if (!sContext.sFacade.GetSnapshotInfo(strRegion, strSnapshotId, sSnapshot)) return false;
-        sPoll.nPercent = sSnapshot.nProgress;
-        sPoll.eState = sSnapshot.nProgress >= 100 ? SPoll::EState::Done : SPoll::EState::Pending;
-        return true;
-      },
-      SleepFor);
-  sContext.sOut.Field("polls", static_cast<int64_t>(sResult.nPolls));
-  if (sResult.eOutcome == EWaitOutcome::Failed) return false;
-  if (sResult.eOutcome == EWaitOutcome::OutOfBounds) {
-    throw OperationError("snapshot " + strSnapshotId + " did not complete within " + sResult.strBound);
-  }
-  sContext.sOut.Field("completed", true);
-  return true;
-}
-
 void AddSnapshot(CommandTable& sTable) {
   struct SOptions {
     std::string strRegion, strDisk, strName, strDescription;
@@ -101,7 +76,7 @@ void AddSnapshot(CommandTable& sTable) {
     sContext.sOut.Field("snapshot-id", sSnapshot.strSnapshotId);
     sContext.sOut.Field("source-disk-id", sSnapshot.strSourceDiskId);
     if (!pOptions->bWait) return true;
-    return WaitForSnapshot(sContext, pOptions->strRegion, sSnapshot.strSnapshotId, pOptions->sBounds);
+    return AwaitSnapshot(sContext, pOptions->strRegion, sSnapshot.strSnapshotId, pOptions->sBounds, true);
   };
 }
 
@@ -185,9 +160,8 @@ void AddDetachDisk(CommandTable& sTable) {
   };
   auto pOptions = std::make_shared<SOptions>();
   SCommand& sCommand =
-      sTable.Add("detach-disk", "detach a disk and wait until it is detached (the region id is needed)");
-  // Not required here: the library itself refuses an empty region id, and
-  // that refusal is what the caller is told.
+      sTable.Add("detach-disk", "detach a disk and wait until it is detached (without --region the instance's region is looked up)");
+  // Optional: without it the library looks the instance's region up.
   CommandTable::AddRegion(sCommand, pOptions->strRegion, false);
   sCommand.pApp->add_option("--instance", pOptions->strInstance, "instance id")->required();
   sCommand.pApp->add_option("--disk", pOptions->strDisk, "disk id")->required();

@@ -87,6 +87,10 @@ int Execute(const SCommand& sCommand, const SGlobals& sGlobals) {
     return Fail(sOut, "connect", "access key " + sKey.strKeyId + " (from " + sKey.strSource + ")",
                 sFacade.GetLastError());
   }
+  if (sCommand.bNeedsDatabase && !sFacade.ConnectRDS(sKey.strKeyId, sKey.strSecret)) {
+    return Fail(sOut, "connect", "access key " + sKey.strKeyId + " (from " + sKey.strSource + ") with the database service",
+                sFacade.GetLastError());
+  }
   SContext sContext{sFacade, sOut};
   std::string strReason;
   try {
@@ -134,6 +138,10 @@ int Run(int argc, char** argv) {
   RegisterSessionCommands(sTable);
   RegisterStorageCommands(sTable);
   RegisterNetworkCommands(sTable);
+  RegisterDatabaseCommands(sTable);
+  RegisterComputeCommands(sTable);
+  RegisterBackupCommands(sTable);
+  RegisterRestoreCommands(sTable);
   CLI::App* pHelp = app.add_subcommand("help", "this text, or the options of one command");
   std::string strTopic;
   pHelp->add_option("command", strTopic, "the command to explain");

@@ -1,0 +1,288 @@
+// Restore of a backup into a new instance, and the removal of what a restore
+// made: "acw restore", "acw delete-instance", "acw delete-image".
+//
+// A restore makes, in order: an image from the backup's snapshots, an
+// instance from that image (created stopped), then starts it. When a step
+// fails, what this run made is removed again, newest first, so nothing half
+// made stays billed: the instance (stopped first, then its disks that outlive
+// it), then the image. --keep-on-failure keeps it all for inspection.
+#include "Awaits.h"
+#include "Manifest.h"
+#include "Tool.h"
+
+#include <algorithm>
+
+namespace acw {
+
+namespace {
+
+using AliCloudWrapper::SVMInfoLib;
+
+constexpr const char* RUNNING = "Running";
+constexpr const char* STOPPED = "Stopped";
+
+// What a removal achieved: each resource as "instance i-..." or "disk d-...".
+struct SRemoval {
+  std::vector<std::string> vecRemoved;
+  std::vector<std::string> vecLeft;  // "disk d-1: <reason>"
+};
+
+// Stops the instance when it runs, deletes it, then deletes those of its
+// disks that outlived it (a data disk not deleted with its instance) when
+// bWithDisks. Records every outcome in sRemoval; never throws for the
+// service's refusals.
+void RemoveInstance(SContext& sContext, const std::string& strInstanceId, bool bWithDisks,
+                    const SWaitBounds& sBounds, SRemoval& sRemoval) {
+  auto& sFacade = sContext.sFacade;
+  const std::string strWhat = "instance " + strInstanceId;
+  auto fnLeft = [&](const std::string& strResource) {
+    sRemoval.vecLeft.push_back(strResource + ": " + sFacade.GetLastError());
+  };
+  SVMInfoLib sInstance;
+  if (!sFacade.GetVMInfoForVM(strInstanceId, sInstance, AliCloudWrapper::VM_PROP_VM_DISK_LIST, 0)) {
+    return fnLeft(strWhat);
+  }
+  try {
+    if (sInstance.strStatus != STOPPED) {
+      // A starting or running instance cannot be deleted: stop it first.
+      if (sInstance.strStatus == RUNNING && !sFacade.PowerOffInstance(strInstanceId, true, true, false)) {
+        return fnLeft(strWhat);
+      }
+      if (!AwaitInstanceStatus(sContext, strInstanceId, STOPPED, sBounds)) return fnLeft(strWhat);
+    }
+  } catch (const OperationError& e) {
+    sRemoval.vecLeft.push_back(strWhat + ": " + e.what());
+    return;
+  }
+  if (!sFacade.DeleteInstance(strInstanceId)) return fnLeft(strWhat);
+  sRemoval.vecRemoved.push_back(strWhat);
+  if (!bWithDisks) return;
+  for (const auto& sDisk : sInstance.vecDisks) {
+    bool bExists = true;
+    if (!sFacade.DoesDiskExist(sInstance.strRegionId, sDisk.strDiskId, bExists)) {
+      fnLeft("disk " + sDisk.strDiskId);
+    } else if (bExists && !sFacade.DeleteDisk(sDisk.strDiskId)) {
+      fnLeft("disk " + sDisk.strDiskId);
+    } else if (bExists) {
+      sRemoval.vecRemoved.push_back("disk " + sDisk.strDiskId);
+    }
+  }
+}
+
+void RemoveImage(SContext& sContext, const std::string& strRegion, const std::string& strImageId,
+                 SRemoval& sRemoval) {
+  if (sContext.sFacade.DeleteImage(strRegion, strImageId, false)) {
+    sRemoval.vecRemoved.push_back("image " + strImageId);
+  } else {
+    sRemoval.vecLeft.push_back("image " + strImageId + ": " + sContext.sFacade.GetLastError());
+  }
+}
+
+std::string Listed(const std::vector<std::string>& vecItems) {
+  std::string strText;
+  for (const std::string& strItem : vecItems) strText += (strText.empty() ? "" : "; ") + strItem;
+  return strText.empty() ? "nothing" : strText;
+}
+
+// One restore run: what it made so far, to remove again on failure.
+class RestoreRun {
+ public:
+  RestoreRun(SContext& sContext, const SBackupManifest& sManifest, const SWaitBounds& sBounds)
+      : m_sContext(sContext), m_sManifest(sManifest), m_sBounds(sBounds) {}
+
+  // Runs every step; throws OperationError naming the failed step.
+  void Run(SVMInfoLib sTarget) {
+    const std::string& strRegion = sTarget.strRegionId;
+    MakeImage(strRegion);
+    Require(m_sContext.sFacade.CreateInstance(sTarget, m_strImageId, m_sManifest.strConfigDocument, m_strInstanceId),
+            "the instance creation");
+    m_sContext.sOut.Field("instance-id", m_strInstanceId);
+    Require(AwaitInstanceStatus(m_sContext, m_strInstanceId, STOPPED, m_sBounds), "the wait for the new instance");
+    Require(m_sContext.sFacade.PowerOnInstance(m_strInstanceId), "the start of the instance");
+    Require(AwaitInstanceStatus(m_sContext, m_strInstanceId, RUNNING, m_sBounds), "the wait for the start");
+  }
+
+  // Removes what the run made, newest first.
+  SRemoval Undo() {
+    SRemoval sRemoval;
+    if (!m_strInstanceId.empty()) RemoveInstance(m_sContext, m_strInstanceId, true, m_sBounds, sRemoval);
+    if (!m_strImageId.empty()) RemoveImage(m_sContext, m_sManifest.sInstance.strRegionId, m_strImageId, sRemoval);
+    return sRemoval;
+  }
+
+  std::vector<std::string> Made() const {
+    std::vector<std::string> vecMade;
+    if (!m_strImageId.empty()) vecMade.push_back("image " + m_strImageId);
+    if (!m_strInstanceId.empty()) vecMade.push_back("instance " + m_strInstanceId);
+    return vecMade;
+  }
+
+  const std::string& InstanceId() const { return m_strInstanceId; }
+
+ private:
+  void MakeImage(const std::string& strRegion) {
+    std::vector<std::string> vecDataSnapshots;
+    for (size_t i = 1; i < m_sManifest.vecDisks.size(); ++i) vecDataSnapshots.push_back(m_sManifest.vecDisks[i].strSnapshotId);
+    const SVMInfoLib& sSource = m_sManifest.sInstance;
+    Require(m_sContext.sFacade.CreateImageFromDiskSnapshots(
+                strRegion, m_sManifest.vecDisks.front().strSnapshotId, vecDataSnapshots, sSource.strArchitecture,
+                sSource.strOSName, m_strImageId, "acw-restore-" + sSource.strInstanceId,
+                "acw restore of " + sSource.strInstanceId + " from the backup of " + m_sManifest.strCreated),
+            "the image creation");
+    m_sContext.sOut.Field("image-id", m_strImageId);
+    AwaitImage(m_sContext, strRegion, m_strImageId, m_sBounds);
+  }
+
+  void Require(bool bDone, const std::string& strStep) {
+    if (!bDone) throw OperationError(strStep + " failed: " + m_sContext.sFacade.GetLastError());
+  }
+
+  SContext& m_sContext;
+  const SBackupManifest& m_sManifest;
+  const SWaitBounds& m_sBounds;
+  std::string m_strImageId, m_strInstanceId;
+};
+
+// The backed-up private address is asked for again only when no instance of
+// the region holds it (the original may still run): the service refuses a
+// taken one, and then chooses a free address of the VSwitch itself.
+bool KeepFreePrivateAddress(SContext& sContext, SVMInfoLib& sTarget) {
+  auto& vecAddresses = sTarget.sNetworkInfo.vecPrivateIpAddresses;
+  if (vecAddresses.empty()) return true;
+  std::vector<SVMInfoLib> vecInstances;
+  if (!sContext.sFacade.GetVMInfoListForRegion(sTarget.strRegionId, vecInstances, "")) return false;
+  for (const SVMInfoLib& sInstance : vecInstances) {
+    const auto& vecHeld = sInstance.sNetworkInfo.vecPrivateIpAddresses;
+    if (std::find(vecHeld.begin(), vecHeld.end(), vecAddresses.front()) != vecHeld.end()) {
+      sContext.sOut.Field("private-ip-taken", vecAddresses.front() + " (by " + sInstance.strInstanceId + ")");
+      vecAddresses.clear();
+      break;
+    }
+  }
+  return true;
+}
+
+// The restored instance as the service now describes it: its disks, address
+// and groups, so the operator sees the restore is whole.
+void PrintRestored(SContext& sContext, const std::string& strInstanceId) {
+  SVMInfoLib sInstance;
+  if (!sContext.sFacade.GetVMInfoForVM(strInstanceId, sInstance, AliCloudWrapper::VM_PROP_VM_DISK_LIST, 0)) {
+    throw OperationError("the restored instance " + strInstanceId + " cannot be read back: " +
+                         sContext.sFacade.GetLastError());
+  }
+  sContext.sOut.Field("status", sInstance.strStatus);
+  sContext.sOut.Field("zone", sInstance.strZoneId);
+  sContext.sOut.Values("private-ip", sInstance.sNetworkInfo.vecPrivateIpAddresses);
+  sContext.sOut.Field("eip-address", sInstance.sElasticIPAddress.strIpAddress);
+  std::vector<std::string> vecGroups;
+  for (const auto& sGroup : sInstance.vecSecurityGroups) vecGroups.push_back(sGroup.strSecurityGroupId);
+  sContext.sOut.Values("security-group", vecGroups);
+  std::vector<Record> vecDisks;
+  for (const auto& sDisk : sInstance.vecDisks) {
+    vecDisks.push_back({{"disk-id", sDisk.strDiskId},
+                        {"system", sDisk.bIsSystemDisk ? "yes" : "no"},
+                        {"category", sDisk.strCategory},
+                        {"size-gib", std::to_string(sDisk.nSize)},
+                        {"status", sDisk.strStatus}});
+  }
+  sContext.sOut.Table("disks", vecDisks);
+}
+
+void AddRestore(CommandTable& sTable) {
+  struct SOptions {
+    std::string strPath, strZone, strVSwitch, strName;
+    bool bKeepOnFailure = false;
+    SWaitBounds sBounds;
+    SBackupManifest sManifest;
+  };
+  auto pOptions = std::make_shared<SOptions>();
+  SCommand& sCommand = sTable.Add(
+      "restore", "a new instance from a backup manifest: image, instance, start; undone on failure");
+  CLI::App& app = *sCommand.pApp;
+  app.add_option("--manifest", pOptions->strPath, "the backup manifest")->required();
+  app.add_option("--zone", pOptions->strZone, "zone of the new instance (default: the backed-up one's)");
+  app.add_option("--vswitch", pOptions->strVSwitch, "VSwitch of the new instance (default: the backed-up one's)");
+  app.add_option("--name", pOptions->strName, "name of the new instance (default: the backed-up one's)");
+  app.add_flag("--keep-on-failure", pOptions->bKeepOnFailure, "on failure keep what this run made");
+  pOptions->sBounds.AddOptions(app);
+  sCommand.fnResource = [pOptions] { return "the backup " + pOptions->strPath; };
+  sCommand.fnCheck = [pOptions] { pOptions->sManifest = ReadManifest(pOptions->strPath); };
+  sCommand.fnRun = [pOptions](SContext& sContext) {
+    const SBackupManifest& sManifest = pOptions->sManifest;
+    SVMInfoLib sTarget = sManifest.sInstance;
+    if (!pOptions->strZone.empty()) sTarget.strZoneId = pOptions->strZone;
+    if (!pOptions->strName.empty()) sTarget.strInstanceName = pOptions->strName;
+    if (!pOptions->strVSwitch.empty() || !pOptions->strZone.empty()) {
+      // A private address belongs to its VSwitch: in another one the service
+      // chooses.
+      if (!pOptions->strVSwitch.empty()) sTarget.sNetworkInfo.strVSwitchId = pOptions->strVSwitch;
+      sTarget.sNetworkInfo.vecPrivateIpAddresses.clear();
+    }
+    for (const SManifestDisk& sEntry : sManifest.vecDisks) sTarget.vecDisks.push_back(sEntry.sDisk);
+    if (!KeepFreePrivateAddress(sContext, sTarget)) return false;
+    sContext.sOut.Field("source-instance-id", sManifest.sInstance.strInstanceId);
+    RestoreRun sRun(sContext, sManifest, pOptions->sBounds);
+    try {
+      sRun.Run(sTarget);
+    } catch (const OperationError& e) {
+      if (pOptions->bKeepOnFailure) {
+        sContext.sOut.Values("kept", sRun.Made());
+        throw OperationError(std::string(e.what()) + "; kept (--keep-on-failure): " + Listed(sRun.Made()));
+      }
+      const SRemoval sRemoval = sRun.Undo();
+      sContext.sOut.Values("removed", sRemoval.vecRemoved);
+      sContext.sOut.Values("not-removed", sRemoval.vecLeft);
+      throw OperationError(std::string(e.what()) + "; removed: " + Listed(sRemoval.vecRemoved) +
+                           "; could not remove: " + Listed(sRemoval.vecLeft));
+    }
+    PrintRestored(sContext, sRun.InstanceId());
+    return true;
+  };
+}
+
+void AddDeleteInstance(CommandTable& sTable) {
+  struct SOptions {
+    std::string strInstance;
+    bool bWithDisks = false;
+    SWaitBounds sBounds;
+  };
+  auto pOptions = std::make_shared<SOptions>();
+  SCommand& sCommand = sTable.Add("delete-instance", "stop an instance when it runs, and delete it");
+  sCommand.pApp->add_option("--instance", pOptions->strInstance, "instance id")->required();
+  sCommand.pApp->add_flag("--with-disks", pOptions->bWithDisks, "also delete its disks that outlive it");
+  pOptions->sBounds.AddOptions(*sCommand.pApp);
+  sCommand.fnResource = [pOptions] { return "instance " + pOptions->strInstance; };
+  sCommand.fnRun = [pOptions](SContext& sContext) {
+    SRemoval sRemoval;
+    RemoveInstance(sContext, pOptions->strInstance, pOptions->bWithDisks, pOptions->sBounds, sRemoval);
+    sContext.sOut.Values("removed", sRemoval.vecRemoved);
+    if (!sRemoval.vecLeft.empty()) throw OperationError("could not remove: " + Listed(sRemoval.vecLeft));
+    return true;
+  };
+}
+
+void AddDeleteImage(CommandTable& sTable) {
+  struct SOptions {
+    std::string strRegion, strImage;
+  };
+  auto pOptions = std::make_shared<SOptions>();
+  SCommand& sCommand = sTable.Add("delete-image", "delete a custom image");
+  CommandTable::AddRegion(sCommand, pOptions->strRegion, true);
+  sCommand.pApp->add_option("--image", pOptions->strImage, "image id")->required();
+  sCommand.fnResource = [pOptions] { return "image " + pOptions->strImage; };
+  sCommand.fnRun = [pOptions](SContext& sContext) {
+    if (!sContext.sFacade.DeleteImage(pOptions->strRegion, pOptions->strImage, false)) return false;
+    sContext.sOut.Field("deleted", pOptions->strImage);
+    return true;
+  };
+}
+
+}  // namespace
+
+void RegisterRestoreCommands(CommandTable& sTable) {
+  AddRestore(sTable);
+  AddDeleteInstance(sTable);
+  AddDeleteImage(sTable);
+}
+
+}  // namespace acw
