@@ -337,15 +337,35 @@ void AddList(json::object& out, const std::vector<json::object>& items, ListName
     out[names.wrapper] = json::object{{names.item, std::move(array)}};
 }
 
+namespace {
+
+ItemView ViewOf(const std::vector<json::object>& items) {
+    return ItemView{items.size(), [&items](size_t n) -> const json::object& { return items[n]; }};
+}
+
+// out[wrapper][item] = the items [first, last) of the view, internal members stripped.
+void AddPage(json::object& out, const ItemView& items, int64_t first, int64_t last, ListNames names) {
+    json::array array;
+    array.reserve(static_cast<size_t>(last - first));
+    for (int64_t n = first; n < last; ++n) array.push_back(World::Public(items.at(static_cast<size_t>(n))));
+    out[names.wrapper] = json::object{{names.item, std::move(array)}};
+}
+
+}  // namespace
+
 void AddPagedList(const ActionContext& ctx, json::object& out, const std::vector<json::object>& items,
                   ListNames names, PageRules rules) {
+    AddPagedList(ctx, out, ViewOf(items), names, rules);
+}
+
+void AddPagedList(const ActionContext& ctx, json::object& out, const ItemView& items, ListNames names,
+                  PageRules rules) {
     const int64_t pageNumber = ctx.Int("PageNumber", 1, 1, 1'000'000'000);
     const int64_t pageSize = ctx.Int("PageSize", rules.defaultSize, 1, rules.maxSize);
-    const auto total = static_cast<int64_t>(items.size());
+    const auto total = static_cast<int64_t>(items.count);
     const int64_t first = std::min(total, (pageNumber - 1) * pageSize);
     const int64_t last = std::min(total, first + pageSize);
-    const std::vector<json::object> page(items.begin() + first, items.begin() + last);
-    AddList(out, page, names);
+    AddPage(out, items, first, last, names);
     if (rules.style == PagingStyle::TotalCount) {
         out["TotalCount"] = total;
         out["PageNumber"] = pageNumber;
@@ -359,6 +379,11 @@ void AddPagedList(const ActionContext& ctx, json::object& out, const std::vector
 
 void AddEcsList(const ActionContext& ctx, json::object& out, const std::vector<json::object>& items, ListNames names,
                 PageRules pages, TokenRules tokens) {
+    AddEcsList(ctx, out, ViewOf(items), names, pages, tokens);
+}
+
+void AddEcsList(const ActionContext& ctx, json::object& out, const ItemView& items, ListNames names, PageRules pages,
+                TokenRules tokens) {
     const auto token = ctx.Get("NextToken");
     const auto maxText = ctx.Get("MaxResults");
     if ((!token || token->empty()) && (!maxText || maxText->empty())) {
@@ -374,7 +399,7 @@ void AddEcsList(const ActionContext& ctx, json::object& out, const std::vector<j
         if (tokens.clamp) size = std::clamp(size, tokens.minSize, tokens.maxSize);
         if (size < tokens.minSize || size > tokens.maxSize) FailInvalidParameter("MaxResults");
     }
-    const auto total = static_cast<int64_t>(items.size());
+    const auto total = static_cast<int64_t>(items.count);
     int64_t first = 0;
     if (token && !token->empty()) {
         const auto offset = ToInt(*token);
@@ -384,7 +409,7 @@ void AddEcsList(const ActionContext& ctx, json::object& out, const std::vector<j
         first = *offset;
     }
     const int64_t last = std::min(total, first + size);
-    AddList(out, std::vector<json::object>(items.begin() + first, items.begin() + last), names);
+    AddPage(out, items, first, last, names);
     out["TotalCount"] = total;
     out["NextToken"] = last < total ? std::to_string(last) : std::string();
 }

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <vector>
@@ -128,8 +129,20 @@ void AddPrimaryInterface(json::object& instance) {
     instance["NetworkInterfaces"] = json::object{{"NetworkInterface", json::array{std::move(primary)}}};
 }
 
+// True when the request filters on more than region and zone (which the index answers).
+bool FiltersBeyondPlace(const ActionContext& ctx, std::initializer_list<bool> listFilters) {
+    static const char* const kFilters[] = {"Status",      "InstanceType", "ImageId", "InstanceChargeType",
+                                           "InstanceNetworkType", "InstanceName", "VpcId", "VSwitchId",
+                                           "SecurityGroupId"};
+    for (const char* name : kFilters) {
+        const auto value = ctx.Get(name);
+        if (value && !value->empty()) return true;
+    }
+    return std::any_of(listFilters.begin(), listFilters.end(), [](bool given) { return given; });
+}
+
 json::object DescribeInstances(ActionContext& ctx) {
-    ctx.RequireRegion();
+    const std::string region = ctx.RequireRegion();
     const auto ids = ctx.JsonArray("InstanceIds", 100);
     const auto privateIps = ctx.JsonArray("PrivateIpAddresses", 100);
     const auto publicIps = ctx.JsonArray("PublicIpAddresses", 100);
@@ -139,7 +152,7 @@ json::object DescribeInstances(ActionContext& ctx) {
                    404);
     (void)ctx.Enum("InstanceNetworkType", "", {"", "vpc", "classic"}, "InvalidNetworkType.NotFound", 404);
     (void)ctx.Enum("InstanceChargeType", "", {"", "PrePaid", "PostPaid"}, "InvalidInstanceChargeType.NotFound", 404);
-    auto instances = ctx.world.Select("Instances", [&](const json::object& i) {
+    const auto matches = [&](const json::object& i) {
         return ctx.Matches(i, "RegionId") && ctx.Matches(i, "ZoneId") && ctx.Matches(i, "Status") &&
                ctx.Matches(i, "InstanceType") && ctx.Matches(i, "ImageId") && ctx.Matches(i, "InstanceChargeType") &&
                ctx.Matches(i, "InstanceNetworkType") && InList(ids, i, "InstanceId") && NameMatches(ctx, i) &&
@@ -149,11 +162,28 @@ json::object DescribeInstances(ActionContext& ctx) {
                (HasListedAddress(privateIps, i, "InnerIpAddress", "IpAddress") ||
                 (Member(i, "VpcAttributes") != nullptr &&
                  HasListedAddress(privateIps, *Member(i, "VpcAttributes"), "PrivateIpAddress", "IpAddress")));
-    });
-    for (json::object& instance : instances) AddPrimaryInterface(instance);
+    };
+    // The index gives the region's (or zone's) instances in listing order; only further filters
+    // look at them one by one, and only the page is copied.
+    const World& world = ctx.world;
+    const auto& stored = world.Items("Instances");
+    const std::vector<size_t>& inPlace = world.InstancesIn(region, ctx.Get("ZoneId", ""));
+    std::vector<size_t> filtered;
+    const bool narrowed = FiltersBeyondPlace(ctx, {ids.has_value(), privateIps.has_value(), publicIps.has_value(),
+                                                   eips.has_value()});
+    if (narrowed) {
+        for (const size_t n : inPlace) {
+            if (matches(stored[n])) filtered.push_back(n);
+        }
+    }
+    const std::vector<size_t>& selected = narrowed ? filtered : inPlace;
+    const ItemView view{selected.size(), [&](size_t n) -> const json::object& { return stored[selected[n]]; }};
     json::object out;
     // MaxResults below 10 is raised to 10 and above 100 lowered to 100, as documented.
-    AddEcsList(ctx, out, instances, {"Instances", "Instance"}, kEcsPaging, TokenRules{10, 10, 100, true});
+    AddEcsList(ctx, out, view, {"Instances", "Instance"}, kEcsPaging, TokenRules{10, 10, 100, true});
+    for (json::value& instance : out["Instances"].as_object()["Instance"].as_array()) {
+        AddPrimaryInterface(instance.as_object());
+    }
     return out;
 }
 

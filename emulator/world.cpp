@@ -238,6 +238,7 @@ json::object& World::Put(std::string_view collection, json::object item) {
     const CollectionInfo& info = Collection(collection);
     json::object merged = info.defaults();
     DeepMerge(merged, item);
+    if (info.name == "Instances") ++m_instanceChanges;
     std::string id = ItemId(merged, info.idMember);
     if (id.empty()) {
         if (info.idPrefix.empty()) throw std::invalid_argument(info.name + " items need their " + info.idMember);
@@ -260,6 +261,7 @@ bool World::Remove(std::string_view collection, std::string_view id) {
                                  [&](const json::object& item) { return ItemId(item, idMember) == id; });
     if (it == items.end()) return false;
     items.erase(it);
+    if (collection == "Instances") ++m_instanceChanges;
     return true;
 }
 
