@@ -98,6 +98,21 @@ const char* DefaultErrorMessage(std::string_view code) {
 
 namespace {
 
+// A JSON string: plain printable ASCII is copied as it is (nearly every key and value), anything
+// that may need escaping goes through Boost's serializer.
+void PrintString(std::string_view text, std::string& out) {
+    const bool plain = std::all_of(text.begin(), text.end(), [](char c) {
+        return c >= 0x20 && c < 0x7f && c != '"' && c != '\\';
+    });
+    if (!plain) {
+        out += json::serialize(text);
+        return;
+    }
+    out += '"';
+    out.append(text);
+    out += '"';
+}
+
 void PrintJson(const json::value& value, std::string& out) {
     switch (value.kind()) {
         case json::kind::object: {
@@ -106,7 +121,7 @@ void PrintJson(const json::value& value, std::string& out) {
             for (const auto& [key, member] : value.get_object()) {
                 if (!first) out += ',';
                 first = false;
-                out += json::serialize(json::string(key));
+                PrintString(key, out);
                 out += ':';
                 PrintJson(member, out);
             }
@@ -135,8 +150,22 @@ void PrintJson(const json::value& value, std::string& out) {
             out.append(text, result.ptr);
             return;
         }
-        default:
-            out += json::serialize(value);
+        case json::kind::string:
+            PrintString(value.get_string(), out);
+            return;
+        case json::kind::int64:
+        case json::kind::uint64: {
+            char text[24];
+            const auto result = value.is_int64() ? std::to_chars(text, text + sizeof text, value.get_int64())
+                                                 : std::to_chars(text, text + sizeof text, value.get_uint64());
+            out.append(text, result.ptr);
+            return;
+        }
+        case json::kind::bool_:
+            out += value.get_bool() ? "true" : "false";
+            return;
+        case json::kind::null:
+            out += "null";
             return;
     }
 }

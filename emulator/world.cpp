@@ -308,6 +308,7 @@ void World::OnRequest() {
 
 json::object World::Public(const json::object& item) {
     json::object out;
+    out.reserve(item.size());
     for (const auto& [key, value] : item) {
         if (!key.empty() && key.front() == '_') continue;
         out[key] = StripInternal(value);
