@@ -479,6 +479,7 @@ ActionTable BuildActionTable() {
     RegisterEcsStorageActions(table);
     RegisterNetworkActions(table);
     RegisterRdsActions(table);
+    RegisterEcsInventoryActions(table);
     return table;
 }
 

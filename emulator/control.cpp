@@ -18,6 +18,8 @@
 //                                               | {"advanceSeconds":N} | {"system":true}
 //   GET    /_emulator/world                   every collection, internal "_" members included
 //   POST   /_emulator/seed                    {"Instances":[{...}],...} add or replace resources
+//   POST   /_emulator/seed-large              {"regions":R,"zonesPerRegion":Z,"instancesPerZone":N}
+//                                               a large inventory (World::SeedLargeInventory)
 //   POST   /_emulator/reset                   back to the start state (keys and metadata kept)
 //   POST   /_emulator/keys                    {"id":"...","secret":"..."} accept another key
 //   GET    /_emulator/metadata                {"instanceId","tokenMode"}
@@ -197,6 +199,15 @@ Reply Route(State& state, const std::string& method, const std::string& route, c
     if (route == "world" && method == "GET") return JsonReply(200, state.world.Dump());
     if (route == "seed" && method == "POST") {
         state.world.Seed(body);
+        return Ok();
+    }
+    if (route == "seed-large" && method == "POST") {
+        // Out-of-range counts are refused by the world (std::invalid_argument: 400).
+        const auto count = [&](const char* name) {
+            const int64_t n = IntMember(o, name, 0);
+            return n < 1 || n > 1000000 ? 0 : static_cast<int>(n);
+        };
+        state.world.SeedLargeInventory(count("regions"), count("zonesPerRegion"), count("instancesPerZone"));
         return Ok();
     }
     if (route == "reset" && method == "POST") {

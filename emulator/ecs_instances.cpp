@@ -10,9 +10,10 @@
 #include <functional>
 #include <initializer_list>
 #include <optional>
+#include <cstdlib>
 #include <string>
-#include <vector>
 #include <string_view>
+#include <vector>
 
 namespace AcwEmulator {
 namespace json = boost::json;
@@ -200,6 +201,24 @@ json::object AttributeLocks(const json::object& instance) {
     return json::object{{"LockReason", std::move(reasons)}};
 }
 
+// The elastic IP of DescribeInstanceAttribute: no "RegionId", and "Bandwidth" always present as
+// a number (0 when none is bound), unlike the listing's shape and the network service's text.
+json::object AttributeEip(const json::object& instance) {
+    json::object eip;
+    if (const json::object* stored = Member(instance, "EipAddress")) eip = *stored;
+    eip.erase("RegionId");
+    int64_t bandwidth = 0;
+    if (const auto* value = eip.if_contains("Bandwidth")) {
+        if (value->is_int64()) bandwidth = value->as_int64();
+        if (value->is_string()) bandwidth = std::atoll(value->as_string().c_str());
+    }
+    eip["Bandwidth"] = bandwidth;
+    for (const char* member : {"AllocationId", "IpAddress", "InternetChargeType"}) {
+        if (!eip.contains(member)) eip[member] = "";
+    }
+    return eip;
+}
+
 // The flat document of DescribeInstanceAttribute: a subset of the listing's members, with
 // IoOptimized as the text "optimized"/"none" as the API metadata types it here.
 json::object DescribeInstanceAttribute(ActionContext& ctx) {
@@ -228,6 +247,7 @@ json::object DescribeInstanceAttribute(ActionContext& ctx) {
     out["EnableNetworkEncryption"] = false;
     out["DedicatedHostAttribute"] = json::object{{"DedicatedHostId", ""}, {"DedicatedHostName", ""}};
     out["OperationLocks"] = AttributeLocks(instance);
+    out["EipAddress"] = AttributeEip(instance);
     return out;
 }
 

@@ -132,6 +132,7 @@ void World::SeedDefault() {
         Put("DBInstances", DbInstance(id, n % 2 == 1 ? "MySQL" : "PostgreSQL", "cn-zhangjiakou",
                                       n % 3 == 0 ? "cn-zhangjiakou-b" : "cn-zhangjiakou-a"));
     }
+    SeedInventory();
 }
 
 }  // namespace AcwEmulator

@@ -10,6 +10,9 @@
 namespace AcwEmulator {
 namespace json = boost::json;
 
+// The instance type catalogue's defaults live with its actions (ecs_inventory.cpp).
+json::object InstanceTypeDefaults();
+
 namespace {
 
 // Creation times of the demo world: fixed, so answers do not depend on when the emulator ran.
@@ -201,6 +204,7 @@ const std::vector<CollectionInfo>& World::Collections() {
         {"VSwitches", "VSwitchId", "vsw", VSwitchDefaults},
         {"EipAddresses", "AllocationId", "eip", EipDefaults},
         {"DBInstances", "DBInstanceId", "rm", DbInstanceDefaults},
+        {"InstanceTypes", "InstanceTypeId", "", InstanceTypeDefaults},
     };
     return collections;
 }

@@ -60,7 +60,7 @@ expect 2 "--max-polls" snapshot --disk "$D" --max-polls 0
 
 # ---- failures name the operation, the resource and the service's code
 expect 1 "disk-info failed for disk d-missing:" disk-info --region "$R" --disk d-missing
-expect 1 "region id is needed" detach-disk --instance "$I" --disk "$D"
+expect 1 "InvalidInstanceId.NotFound" detach-disk --instance i-missing --disk "$D"
 expect 1 "InvalidInstanceId.NotFound" detach-disk --region "$R" --instance i-missing --disk "$D"
 # A snapshot that needs four polls, allowed one: a bounded wait that fails.
 expect 1 "did not complete within 1 polls" snapshot --disk "$D" --wait --region "$R" --max-polls 1 --poll-ms 0

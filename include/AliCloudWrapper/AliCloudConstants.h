@@ -3,6 +3,7 @@
 // name is spelled in one place. Each constant is the exact text sent.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "AliCloudWrapper/AliCloudParserConstants.h"
@@ -70,6 +71,9 @@ inline const std::string INTERNET_CHARGE_TYPE = "InternetChargeType";
 inline const std::string CLIENT_TOKEN = "ClientToken";
 inline const std::string FORCE = "Force";
 inline const std::string ENGINE = "Engine";
+// ---- compute inventory ----
+inline const std::string ACCEPT_LANGUAGE = "AcceptLanguage";
+inline const std::string NEXT_TOKEN = "NextToken";
 }  // namespace AliCloudParameterNames
 
 // Values of the "Action" parameter for the compute and network services.
@@ -106,6 +110,14 @@ inline const std::string ALLOCATE_EIP_ADDRESS = "AllocateEipAddress";
 inline const std::string RELEASE_EIP_ADDRESS = "ReleaseEipAddress";
 inline const std::string ASSOCIATE_PUB_IP = "AllocatePublicIpAddress";
 inline const std::string JOIN_SECURITY_GROUP = "JoinSecurityGroup";
+// ---- compute inventory: values of other parameters ----
+// Region and zone names are asked for in English, whatever the service's default.
+inline const std::string ACCEPT_LANGUAGE_EN_US = "en-US";
+// "DestinationResource" of the available-resources query for instance types.
+inline const std::string DESTINATION_RESOURCE_INSTANCE_TYPE = "InstanceType";
+// "IoOptimized" values: I/O-optimised instances, and the retired ones without.
+inline const std::string IO_OPTIMISED_OPTIMIZED = "optimized";
+inline const std::string IO_OPTIMISED_NONE = "none";
 }  // namespace AliCloudActionParameterValues
 
 namespace AliCloudRDSParameterNames {
@@ -136,5 +148,13 @@ inline const std::string FRANKFURT = "rds.eu-central-1.aliyuncs.com";
 inline const std::string JAKARTA = "rds.ap-southeast-5.aliyuncs.com";
 inline const std::string KUALALUMPUR = "rds.ap-southeast-3.aliyuncs.com";
 }  // namespace AliRDSCloudEndPoints
+
+// ---- compute inventory: property mask ----
+// Bits of the 64-bit property mask that the inventory operations take to say
+// what to fill (the calling agent's own values). Every other bit is ignored.
+inline constexpr uint64_t VM_PROP_CLUSTER_HOST_LIST = 0x20000000000000ULL;  // zones of a region
+inline constexpr uint64_t VM_PROP_HOST_VM_LIST = 0x20000000ULL;             // instances of a region or zone
+inline constexpr uint64_t VM_PROP_HOST_NW_LIST = 0x4000000ULL;              // VPCs, VSwitches, groups of a zone
+inline constexpr uint64_t VM_PROP_VM_DISK_LIST = 0x10ULL;                   // disks of an instance
 
 }  // namespace AliCloudWrapper

@@ -113,6 +113,18 @@ class CAliCloudParser : public EvEvent {
 
   // ---- end of record converters ----
 
+  // ---- VM configuration document ----
+  // The document is the instance's description as the service sent it, plus the
+  // member "AdditionalInfo" {"Platform", "Architecture"} taken from the record.
+  // Sets (or replaces) that member and rewrites the text. Everything else the
+  // document holds is kept exactly (64-bit and negative numbers, reals, escapes,
+  // non-ASCII text, members no converter reads); member order may change. False,
+  // the text untouched, when it is not a JSON object.
+  bool AddAdditionalInfoToConfigFile(std::string& strConfigFile, const SVMInfoLib& sInstance) const;
+  // Sets "Platform" and "Architecture" of info from the record's OS name and
+  // architecture (empty texts included).
+  void AddOSNameAndArchitecture(mObject& info, const SVMInfoLib& sInstance) const;
+
   // Record types defined outside the library (a test's own records) supply their
   // converter as an explicit specialization of this template; the overloads above
   // are exact matches and always win for the library's records.

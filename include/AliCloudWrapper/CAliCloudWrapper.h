@@ -38,6 +38,12 @@ struct SDiskInfoLib;
 struct SSecurityGroupInfoLib;
 struct SVPCInfoLib;
 struct SElasticIPAddress;
+struct SDCInfoLib;
+struct SHostInfoLib;
+struct SVMInfoLib;
+struct SImageInfoLib;
+struct SInstanceTypeInfoLib;
+struct SInstanceTypeFamilyInfoLib;
 
 class CAliCloudWrapper {
  public:
@@ -71,6 +77,60 @@ class CAliCloudWrapper {
   // metadata service; the empty text off the cloud. Needs no Connect.
   void GetLocalInstanceId(std::string& strInstanceId);
 
+  // ---- compute inventory ----
+  // Property masks take the VM_PROP_... bits of AliCloudConstants.h; the second
+  // mask is passed along and selects nothing. Pass fresh records and empty lists:
+  // the walks append. The region list is fetched once per facade and then served
+  // from memory.
+  // Every region, filled as the mask selects (zones, instances). A failing
+  // region does not stop the walk: the list holds every region and false tells
+  // that at least one is incomplete.
+  bool GetRegionInfoList(std::vector<SDCInfoLib>& vecRegions, uint64_t nPropertyMask,
+                         uint64_t nPropertyMask2);
+  // Every zone of every region (instances and networks with VM_PROP_HOST_VM_LIST;
+  // VM_PROP_HOST_NW_LIST alone gives zones without networks). Stops at the first
+  // failure, zones found before it kept.
+  bool GetZoneInfoList(std::vector<SHostInfoLib>& vecZones, uint64_t nPropertyMask,
+                       uint64_t nPropertyMask2);
+  bool GetRegionInfoForRegion(const std::string& strRegionId, uint64_t nPropertyMask,
+                              uint64_t nPropertyMask2, SDCInfoLib& sRegion);
+  // An empty region id is found by asking each region for its zones.
+  bool GetZoneInfoForZone(const std::string& strZoneId, uint64_t nPropertyMask,
+                          uint64_t nPropertyMask2, SHostInfoLib& sZone,
+                          const std::string& strRegionId);
+  // Replaces vecInstances with the region's instances (only those of that name
+  // when it is not empty).
+  bool GetVMInfoListForRegion(const std::string& strRegionId, std::vector<SVMInfoLib>& vecInstances,
+                              const std::string& strInstanceName);
+  bool GetInstanceTypeFamiliesForRegion(const std::string& strRegionId,
+                                        std::vector<SInstanceTypeFamilyInfoLib>& vecFamilies);
+  bool GetInstanceTypesForRegion(const std::string& strRegionId,
+                                 std::vector<SInstanceTypeInfoLib>& vecTypes);
+  // The types the zone offers as available (only their ids are set).
+  bool GetInstanceTypesForZone(const std::string& strRegionId, const std::string& strZoneId,
+                               std::vector<SInstanceTypeInfoLib>& vecTypes);
+  // The types of a family; every type when the family id is empty.
+  bool GetInstanceTypes(const std::string& strFamilyId, std::vector<SInstanceTypeInfoLib>& vecTypes);
+  // The instance and its configuration document, which the caller stores with a
+  // backup and hands back at restore. VM_PROP_VM_DISK_LIST adds the disks to the
+  // record. A missing image leaves the document's platform and architecture
+  // empty (logged as an error) and still succeeds. nUnused is ignored.
+  bool GetVMInfoAndConfigFile(const std::string& strInstanceId, uint64_t nPropertyMask, int nUnused,
+                              SVMInfoLib& sInstance, std::string& strConfigFile);
+  // The same without the document.
+  bool GetVMInfoForVM(const std::string& strInstanceId, SVMInfoLib& sInstance, uint64_t nPropertyMask,
+                      int nUnused);
+  // Replaces vecInstances with the instances the last RefreshVMInfoCache found
+  // (empty before the first; partial after a failed one). Sends nothing.
+  bool GetVMInfoList(std::vector<SVMInfoLib>& vecInstances);
+  bool RefreshVMInfoCache();
+  // Only images in state "Available" are found.
+  bool GetImageInfoForImage(const std::string& strRegionId, const std::string& strImageId,
+                            SImageInfoLib& sImage);
+  // The instance's state as the service names it ("Running", "Stopped", ...);
+  // unchanged on failure.
+  bool GetStatusOfInstance(const std::string& strInstanceId, std::string& strStatus);
+
   // ---- snapshots ----
   // Takes a snapshot of the disk; sInfo gets the new id, the disk id, the name
   // and the description. The snapshot completes later: poll IsSnapshotCompleted.
@@ -96,7 +156,8 @@ class CAliCloudWrapper {
                   const std::string& strDiskCategory, long long nSizeInBytes, bool bEncrypted,
                   const std::string& strDescription);
   // Detaches the disk from the instance and waits until it is no longer
-  // "Detaching". The region id is needed: an empty one fails and sends nothing.
+  // "Detaching". An empty region id is looked up from the instance first; with
+  // a region id given, no lookup is made.
   bool DetachDisk(const std::string& strInstanceId, const std::string& strDiskId,
                   const std::string& strRegionId);
   bool DeleteDisk(const std::string& strDiskId);

@@ -1,9 +1,11 @@
 // The facade's block storage and networking operations. Each forwards to the
 // storage or network object and reports a failure through _ReportResult, whose
 // log line names the operation's own arguments.
+#include "AliCloudWrapper/CAliCloudComputeQueries.h"
 #include "AliCloudWrapper/CAliCloudNetwork.h"
 #include "AliCloudWrapper/CAliCloudStorage.h"
 #include "AliCloudWrapper/CAliCloudWrapper.h"
+#include "AliCloudWrapper/ComputeRecords.h"
 #include "AliCloudWrapper/StorageNetworkRecords.h"
 #include "host/FXString.h"
 
@@ -64,17 +66,19 @@ bool CAliCloudWrapper::DetachDisk(const std::string& strInstanceId, const std::s
                                   const std::string& strRegionId) {
   const std::string strLead = FXString::Format("DetachDisk failed for VM [%s], disk [%s].",
                                                strInstanceId.c_str(), strDiskId.c_str());
-  // The wait for the end of "Detaching" asks the disk's region. Finding it from
-  // the instance needs the instance lookup, which this facade does not offer
-  // yet, so the caller must name the region; nothing is sent without it.
-  if (strRegionId.empty()) {
-    return _ReportResult(FXErrorUtil::ErrorInt(ACW_LOCATION, 1,
-                                               "The region id is needed to detach disk [%s] from "
-                                               "instance [%s]: none was passed.",
-                                               strDiskId.c_str(), strInstanceId.c_str()),
-                         __PRETTY_FUNCTION__, strLead, "");
+  // The wait for the end of "Detaching" asks the disk's region. Without one, the
+  // instance is looked up for its region; with one, no lookup is made.
+  std::string strRegionToUse = strRegionId;
+  if (strRegionToUse.empty()) {
+    SVMInfoLib sInstance;
+    std::string strScratchDocument;
+    if (!_ReportResult(pComputeQueries->GetVMInfoAndConfigFile(strInstanceId, 0, 0, sInstance, strScratchDocument),
+                       __PRETTY_FUNCTION__, strLead, "")) {
+      return false;
+    }
+    strRegionToUse = sInstance.strRegionId;
   }
-  return _ReportResult(pStorage->DetachDisk(strInstanceId, strDiskId, strRegionId),
+  return _ReportResult(pStorage->DetachDisk(strInstanceId, strDiskId, strRegionToUse),
                        __PRETTY_FUNCTION__, strLead, "");
 }
 

@@ -56,6 +56,7 @@ TEST_F(EmulatorRulesTest, UnknownRegionsAreRefusedByEveryRegionScopedAction) {
     const std::map<std::string, std::pair<std::string, std::string>> documented = {
         // action: unknown region, missing region
         {"ecs.DescribeDisks", {"InvalidRegion.NotFound 400", "MissingParamter.RegionId 400"}},
+        {"ecs.DescribeAvailableResource", {"Invalid.RegionId 404", "MissingParameter 400"}},
     };
     const std::map<Product, std::string> byProduct = {{Product::Ecs, "InvalidRegionId.NotFound 404"},
                                                       {Product::Vpc, "Forbidden.RegionNotFound 404"},

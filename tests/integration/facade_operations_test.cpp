@@ -193,32 +193,37 @@ TEST_F(FacadeOperations, NetworkingRoundTrip) {
   EXPECT_EQ(m_sFacade.GetLastError(), "");
 }
 
-// Without a region id nothing is sent and the last error says the id is
-// needed; with one the detach is sent and waited out in that region. Only
-// Connect clears the last error: the later success leaves the failure's text,
-// and a new failure replaces it.
-TEST_F(FacadeOperations, DetachDiskNeedsTheRegion) {
-  constexpr const char* DATA_DISK = "d-acwfacade000000001";
-  Emulator().Seed(std::string_view(R"({"Disks": [{"DiskId": "d-acwfacade000000001",
-      "RegionId": "cn-hangzhou", "ZoneId": "cn-hangzhou-h", "InstanceId": "i-acwemu00000000000001",
-      "Status": "In_use", "Type": "data", "Category": "cloud_essd", "Size": 20}]})"));
+// Without a region id the instance is looked up for its region (an unknown
+// instance fails before anything is detached); with one, no lookup is made.
+// Only Connect clears the last error: a later success leaves the failure's
+// text, and a new failure replaces it.
+TEST_F(FacadeOperations, DetachDiskFindsTheRegionOfTheInstanceWhenNoneIsGiven) {
+  Emulator().Seed(std::string_view(R"({"Disks": [
+      {"DiskId": "d-acwfacade000000001", "RegionId": "cn-hangzhou", "ZoneId": "cn-hangzhou-h",
+       "InstanceId": "i-acwemu00000000000001", "Status": "In_use", "Type": "data", "Size": 20},
+      {"DiskId": "d-acwfacade000000002", "RegionId": "cn-hangzhou", "ZoneId": "cn-hangzhou-h",
+       "InstanceId": "i-acwemu00000000000001", "Status": "In_use", "Type": "data", "Size": 20}]})"));
 
-  EXPECT_FALSE(m_sFacade.DetachDisk(INSTANCE, DATA_DISK, ""));
+  EXPECT_FALSE(m_sFacade.DetachDisk("i-missing", "d-acwfacade000000001", ""));
   const std::string strError = m_sFacade.GetLastError();
-  EXPECT_NE(strError.find("region id is needed"), std::string::npos) << strError;
-  EXPECT_TRUE(Journal().empty());
-  EXPECT_TRUE(FindErrorLine("DetachDisk failed for VM [i-acwemu00000000000001], disk [d-acwfacade000000001].")
-                  .has_value())
+  EXPECT_NE(strError.find("InvalidInstanceId.NotFound"), std::string::npos) << strError;
+  EXPECT_TRUE(JournalOf("DetachDisk").empty());
+  EXPECT_TRUE(FindErrorLine("DetachDisk failed for VM [i-missing], disk [d-acwfacade000000001].").has_value())
       << Log().Dump();
 
-  ASSERT_TRUE(m_sFacade.DetachDisk(INSTANCE, DATA_DISK, REGION)) << m_sFacade.GetLastError();
-  ASSERT_EQ(JournalOf("DetachDisk").size(), 1u);
-  EXPECT_TRUE(JournalOf("DescribeInstances").empty());
-  SDiskInfoLib sDisk;
-  ASSERT_TRUE(m_sFacade.GetDiskInfo(REGION, DATA_DISK, sDisk));
-  EXPECT_EQ(sDisk.strStatus, "Available");
+  for (const char* pszRegion : {"", REGION}) {
+    const std::string strDisk = *pszRegion == 0 ? "d-acwfacade000000001" : "d-acwfacade000000002";
+    Emulator().ClearJournal();
+    ASSERT_TRUE(m_sFacade.DetachDisk(INSTANCE, strDisk, pszRegion)) << m_sFacade.GetLastError();
+    EXPECT_EQ(JournalOf("DescribeInstanceAttribute").size(), *pszRegion == 0 ? 1u : 0u) << pszRegion;
+    const auto vecDetaches = JournalOf("DetachDisk");
+    ASSERT_EQ(vecDetaches.size(), 1u);
+    for (const auto& sPoll : JournalOf("DescribeDisks")) EXPECT_EQ(Param(sPoll, "RegionId"), REGION);
+    SDiskInfoLib sDisk;
+    ASSERT_TRUE(m_sFacade.GetDiskInfo(REGION, strDisk, sDisk));
+    EXPECT_EQ(sDisk.strStatus, "Available");
+  }
   EXPECT_EQ(m_sFacade.GetLastError(), strError);
-
   EXPECT_FALSE(m_sFacade.DeleteSnapshot("s-missing"));
   EXPECT_NE(m_sFacade.GetLastError(), strError);
 }

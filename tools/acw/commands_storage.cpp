@@ -185,9 +185,8 @@ void AddDetachDisk(CommandTable& sTable) {
   };
   auto pOptions = std::make_shared<SOptions>();
   SCommand& sCommand =
-      sTable.Add("detach-disk", "detach a disk and wait until it is detached (the region id is needed)");
-  // Not required here: the library itself refuses an empty region id, and
-  // that refusal is what the caller is told.
+      sTable.Add("detach-disk", "detach a disk and wait until it is detached (without --region, the instance's region is looked up)");
+  // Not required: without it the library looks the instance's region up.
   CommandTable::AddRegion(sCommand, pOptions->strRegion, false);
   sCommand.pApp->add_option("--instance", pOptions->strInstance, "instance id")->required();
   sCommand.pApp->add_option("--disk", pOptions->strDisk, "disk id")->required();

@@ -258,5 +258,7 @@ void RegisterEcsInstanceActions(ActionTable& table);
 void RegisterEcsStorageActions(ActionTable& table);
 void RegisterNetworkActions(ActionTable& table);
 void RegisterRdsActions(ActionTable& table);
+// ecs_inventory.cpp: zones, instance type families and types, available resources, images.
+void RegisterEcsInventoryActions(ActionTable& table);
 
 }  // namespace AcwEmulator

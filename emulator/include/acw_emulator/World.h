@@ -7,7 +7,7 @@
 // Collections and their id members (see world.cpp for each kind's defaults):
 //   Regions (RegionId)  Instances (InstanceId)  Disks (DiskId)  Snapshots (SnapshotId)
 //   Images (ImageId)  SecurityGroups (SecurityGroupId)  Vpcs (VpcId)  VSwitches (VSwitchId)
-//   EipAddresses (AllocationId)  DBInstances (DBInstanceId)
+//   EipAddresses (AllocationId)  DBInstances (DBInstanceId)  InstanceTypes (InstanceTypeId)
 // A region item carries its zones in "Zones": [{"ZoneId", "LocalName", "_LocalNameEn", ...}].
 //
 // A World is not locked by itself: the emulator holds its one state mutex around every use
@@ -88,6 +88,16 @@ public:
     void Seed(const boost::json::value& seed);
     // The demo world: three regions with zones and endpoints, and a few resources.
     void SeedDefault();
+    // The compute inventory part of the demo world (seed_inventory.cpp): the instance type
+    // catalogue, instances with a non-ASCII name and with deprecated or deleted images, and VPCs
+    // with VSwitches in two zones and security groups per VPC. Called by SeedDefault.
+    void SeedInventory();
+    // A large deterministic inventory: `regions` regions (the well-known region ids first, then
+    // "acw-large-<n>" served by "ecs-acw-large-<n>.aliyuncs.com"), each with `zonesPerRegion`
+    // zones holding `instancesPerZone` running instances, each with a system disk. The same
+    // arguments give the same ids and members every time. Throws std::invalid_argument for
+    // counts below 1 or a total above 1,000,000 instances.
+    void SeedLargeInventory(int regions, int zonesPerRegion, int instancesPerZone);
 
 private:
     struct PendingChange {
