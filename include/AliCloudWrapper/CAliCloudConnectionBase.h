@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -24,6 +25,9 @@
 #include "AliCloudWrapper/TKPlatformInfo.h"
 
 namespace AliCloudWrapper {
+
+struct SConnectionOptions;
+class CHmacSha1Key;
 
 // Keys a connection looks up by name (GetTagName).
 enum ETagType {
@@ -60,7 +64,8 @@ class CAliCloudConnectionBase {
   // Proves the credentials with one request of the service.
   virtual CZeError Connect() = 0;
 
-  // Sends one request and gives the response body. With bRetry the request is
+  // Sends one request and gives the response body. The settings named here are
+  // read once, at the connection's first request. With bRetry the request is
   // left unchanged and each attempt signs a fresh copy; requests that got no
   // answer (no body) are attempted up to "nAliCloudNumberOfRequestRetries"
   // times with "nAliCloudRetrySleepTimeInSec" seconds between attempts, and an
@@ -121,6 +126,11 @@ class CAliCloudConnectionBase {
   bool bCurlInitialized = false;
   std::minstd_rand0 sRandomGenerator;  // kept for derived classes; seeded like the nonce source
 
+  // The connection's settings, read at the first call and handed to its HTTP
+  // client then; a compute connection asks for its whole-transfer limit first.
+  const SConnectionOptions& _Options();
+  void _UseRequestTimeOut() { bUseRequestTimeOut = true; }
+
  private:
   void _WipeAccessKeySecret();
   CZeError _MakeExchangeError(const std::string& strResponse);
@@ -128,7 +138,10 @@ class CAliCloudConnectionBase {
 
   // Nonces and tokens; seeded from the operating system at construction.
   std::mt19937_64 sNonceSource;
-  uint64_t nThrottlingMaxWaitInSec = DEFAULT_THROTTLING_MAX_WAIT_IN_SEC;
+  std::unique_ptr<SConnectionOptions> pOptions;
+  // The HMAC keyed with the secret once; released and wiped with the secret.
+  std::unique_ptr<CHmacSha1Key> pSigningKey;
+  bool bUseRequestTimeOut = false;
 };
 
 }  // namespace AliCloudWrapper

@@ -4,8 +4,9 @@
 // fixed in the settings ("AliCloudRegionEndpoint", read once at construction)
 // wins for every region; otherwise each region's host comes from the service's
 // own DescribeRegions answer, fetched once on first need; a region the service
-// does not list goes to the global host. Before each request it applies the
-// total time-out setting "nAliCloudRequestTimeOutInSec" (0: no override).
+// does not list goes to the global host. Its HTTP client also takes the total
+// time-out setting "nAliCloudRequestTimeOutInSec" (0: no override), read with the
+// other connection settings at the first request.
 // It also asks the instance metadata service which instance this process runs on.
 #pragma once
 
@@ -43,7 +44,7 @@ class CAliCloudECSConnection : public CAliCloudConnectionBase {
   // Proves the credentials with one DescribeRegions (with retries). Reseeds the
   // nonce generator first. The region map is not filled here.
   CZeError Connect() override;
-  // Applies the endpoint rule and the time-out setting, then sends as the base does.
+  // Applies the endpoint rule, then sends as the base does.
   CZeError ExecuteRequest(SAliCloudRequest& sRequest, std::string& strResponse,
                           bool bRetry) override;
   // "TotalCount" for TAG_TOTAL_COUNT; empty for any other tag.
@@ -51,8 +52,7 @@ class CAliCloudECSConnection : public CAliCloudConnectionBase {
   // "Version" = "2014-05-26", then the common parameters.
   void AddPublicParameters(SAliCloudRequest& sRequest) override;
 
-  // Gives a request without endpoint the compute host (GetEndPoint) and applies
-  // "nAliCloudRequestTimeOutInSec" to the connection's HTTP client when not 0.
+  // Gives a request without endpoint the compute host (GetEndPoint).
   void PreRequest(SAliCloudRequest& sRequest);
   // Reads "AliCloudRegionEndpoint" into the settings endpoint (empty when absent).
   void CheckRegionEndPointRegistrykey();

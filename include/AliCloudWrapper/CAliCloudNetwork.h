@@ -85,11 +85,6 @@ class CAliCloudNetwork {
   CZeError DeleteEIP(const std::string& strAllocationId);
 
  private:
-  // Reads the id strKey of a created resource (or an allocated address) from the
-  // answer. False, strId untouched, when the answer is unreadable or the id is
-  // absent or empty: an empty id must never pass for a created resource.
-  bool _ReadNewId(const std::string& strResponse, const std::string& strKey, std::string& strId) const;
-
   CAliCloudVPCConnection* pVPCConnection;  // not owned
   CAliCloudECSConnection* pECSConnection;  // not owned
   CAliCloudParser* pParser;                // not owned

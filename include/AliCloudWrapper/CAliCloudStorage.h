@@ -92,9 +92,6 @@ class CAliCloudStorage {
   long long GetSizeInGB(const long long& nSizeInBytes) const;
 
  private:
-  // The bound of one wait, in seconds: the setting when present, else the default.
-  uint64_t _GetWaitBoundInSec(const char* pszKey, uint64_t nDefault) const;
-
   CAliCloudECSConnection* pECSConnection;  // not owned
   CAliCloudParser* pParser;                // not owned
   EvEvent sEvent;

@@ -19,18 +19,28 @@ class TKLibCurl {
   static constexpr int REQ_PUT = 2;
   static constexpr int REQ_DEFAULT = 6;
 
+  // What the handle is made with. A connection reads them from the settings
+  // once and hands them over before its first request; a client given none
+  // reads the settings when its handle is made.
+  struct SOptions {
+    std::string strCaBundle;         // PEM file to trust; empty: the system store
+    std::string strConnectTo;        // libcurl connect-to entries, comma-separated
+    long nConnectTimeOutSec = 30;
+    long nLowSpeedTimeOutSec = 120;  // below one byte per second for this long: abandoned
+    long nTransferTimeOutSec = 0;    // the whole transfer; 0: no limit
+  };
+
   TKLibCurl();
   ~TKLibCurl();
   TKLibCurl(const TKLibCurl&) = delete;
   TKLibCurl& operator=(const TKLibCurl&) = delete;
 
   // Makes the object usable: global libcurl initialisation once per process,
-  // then the easy handle with its fixed options and the settings of section
-  // "VirtualServer" ("AliCloudCABundle", "AliCloudConnectTo",
-  // "nAliCloudConnectTimeOutInSec", "nAliCloudLowSpeedTimeOutInSec"), read once
-  // per handle. A request calls it itself when needed. The arguments are
-  // accepted for the host interface and not used. True when usable; a failure
-  // is retried at the next call.
+  // then the easy handle with its fixed options and SOptions (those handed
+  // over, else the settings' "AliCloudCABundle", "AliCloudConnectTo",
+  // "nAliCloudConnectTimeOutInSec", "nAliCloudLowSpeedTimeOutInSec"). A request
+  // calls it itself when needed. The arguments are accepted for the host
+  // interface and not used. True when usable; a failure is retried at the next call.
   bool TKLibCurlInit(const char* pszUnused = nullptr, bool bUnused1 = false, bool bUnused2 = false,
                      void* pUnusedCallback = nullptr);
 
@@ -51,6 +61,10 @@ class TKLibCurl {
   // persists for later requests. False for an option number that is not a long
   // option, or when libcurl refuses it.
   bool TKLibCurlSetAdditionalOptionsIntValue(int nOption, const int& nValue);
+
+  // The options of the handle: before it is made, what it is made with; after,
+  // applied to it at once.
+  bool TKLibCurlSetOptions(const SOptions& sOptions);
 
   // Extra request headers ("Name: value") for the following requests.
   void TKLibCurlSetHeaders(const std::vector<std::string>& vecHeaders);

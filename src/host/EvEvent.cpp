@@ -14,6 +14,7 @@
 #include "host/CTimeStamp.h"
 #include "host/FXString.h"
 #include "host/SecureMemory.h"
+#include "host/SettingsTable.h"
 #include "host/TKPlatformInfoInternal.h"
 
 namespace AliCloudWrapper {
@@ -102,13 +103,13 @@ void RecomputeLocked(SLogState& state) {
 SOutputSettings ReadOutputSettings() {
   SOutputSettings settings;
   TKPlatformInfo info;
-  info.getString(TKPlatformInfo::SECTION, "AliCloudLogFile", &settings.strLogFile);
+  info.getString(TKPlatformInfo::SECTION, SettingKeys::LOG_FILE, &settings.strLogFile);
   uint64_t nValue = 0;
-  if (info.getNumber(TKPlatformInfo::SECTION, "nAliCloudLogLevel", &nValue)) {
+  if (info.getNumber(TKPlatformInfo::SECTION, SettingKeys::LOG_LEVEL, &nValue)) {
     settings.nLevel = nValue > static_cast<uint64_t>(INT_MAX) ? INT_MAX : static_cast<int>(nValue);
   }
   nValue = 0;
-  if (info.getNumber(TKPlatformInfo::SECTION, "nAliCloudLogToStderr", &nValue)) {
+  if (info.getNumber(TKPlatformInfo::SECTION, SettingKeys::LOG_TO_STDERR, &nValue)) {
     settings.bToStderr = nValue == 1;
   }
   return settings;

@@ -12,9 +12,10 @@
 #include <climits>
 #include <cstring>
 #include <mutex>
+#include <optional>
 
 #include "AliCloudWrapper/EvEvent.h"
-#include "AliCloudWrapper/TKPlatformInfo.h"
+#include "host/SettingsTable.h"
 
 #ifndef ACW_VERSION
 #define ACW_VERSION "0.0.0"
@@ -22,14 +23,6 @@
 
 namespace AliCloudWrapper {
 namespace {
-
-// Settings of section "VirtualServer" read when the handle is made.
-const char* const KEY_CA_BUNDLE = "AliCloudCABundle";
-const char* const KEY_CONNECT_TO = "AliCloudConnectTo";
-const char* const KEY_CONNECT_TIMEOUT = "nAliCloudConnectTimeOutInSec";
-const char* const KEY_LOW_SPEED_TIMEOUT = "nAliCloudLowSpeedTimeOutInSec";
-constexpr long DEFAULT_CONNECT_TIMEOUT_SEC = 30;
-constexpr long DEFAULT_LOW_SPEED_TIMEOUT_SEC = 120;
 
 const char* const USER_AGENT = "AliCloudWrapper/" ACW_VERSION;
 
@@ -82,12 +75,12 @@ std::string Trim(const std::string& str) {
   return str.substr(nBegin, nEnd - nBegin + 1);
 }
 
-// A settings number in seconds as a libcurl long; absent or 0 keeps the default,
-// so no setting can switch the bound off and let a request hang for ever.
-long ReadSeconds(const TKPlatformInfo& sSettings, const char* pszKey, long nDefault) {
-  uint64_t nValue = 0;
-  if (!sSettings.getNumber(TKPlatformInfo::SECTION, pszKey, &nValue) || nValue == 0) return nDefault;
-  return nValue > static_cast<uint64_t>(LONG_MAX) ? LONG_MAX : static_cast<long>(nValue);
+// libcurl refuses a time-out in seconds beyond INT_MAX / 1000 (it counts in
+// milliseconds): a larger one means "as long as possible", not a refused option
+// that leaves the handle unusable.
+long CurlSeconds(long nSeconds) {
+  constexpr long kMax = INT_MAX / 1000;
+  return nSeconds < 0 ? 0 : nSeconds > kMax ? kMax : nSeconds;
 }
 
 size_t WriteBody(char* pData, size_t nSize, size_t nCount, void* pUser) {
@@ -120,7 +113,8 @@ struct TKLibCurl::SImpl {
   int nSends = 0;  // sends of the current request (RefuseResend)
   long nLastStatus = 0;
   std::string strLastError;
-  long nConnectTimeoutSec = DEFAULT_CONNECT_TIMEOUT_SEC;
+  std::optional<SOptions> oOptions;  // handed over; else read when the handle is made
+  long nConnectTimeoutSec = 0;
   long nConnectTimeoutMs = 0;  // per-handle override; 0 uses nConnectTimeoutSec
   bool bNoProxy = false;
   EvEvent sEvent;
@@ -161,14 +155,10 @@ bool TKLibCurl::SImpl::MakeHandle() {
   }
   pEasy = std::move(pNew);
 
-  const TKPlatformInfo sSettings;
-  std::string strCaBundle;
-  std::string strConnectTo;
-  sSettings.getString(TKPlatformInfo::SECTION, KEY_CA_BUNDLE, &strCaBundle);
-  sSettings.getString(TKPlatformInfo::SECTION, KEY_CONNECT_TO, &strConnectTo);
-  nConnectTimeoutSec = ReadSeconds(sSettings, KEY_CONNECT_TIMEOUT, DEFAULT_CONNECT_TIMEOUT_SEC);
-  const long nLowSpeedSec =
-      ReadSeconds(sSettings, KEY_LOW_SPEED_TIMEOUT, DEFAULT_LOW_SPEED_TIMEOUT_SEC);
+  const SOptions sOptions = oOptions ? *oOptions : ReadHttpOptions();
+  const std::string& strCaBundle = sOptions.strCaBundle;
+  const std::string& strConnectTo = sOptions.strConnectTo;
+  nConnectTimeoutSec = CurlSeconds(sOptions.nConnectTimeOutSec);
 
   ACW_SETOPT(CURLOPT_ERRORBUFFER, szErrorBuffer.data());
   ACW_SETOPT(CURLOPT_NOSIGNAL, 1L);
@@ -185,7 +175,8 @@ bool TKLibCurl::SImpl::MakeHandle() {
   // A transfer that moves less than one byte per second for this long is
   // abandoned: a stalled server never blocks the caller for ever.
   ACW_SETOPT(CURLOPT_LOW_SPEED_LIMIT, 1L);
-  ACW_SETOPT(CURLOPT_LOW_SPEED_TIME, nLowSpeedSec);
+  ACW_SETOPT(CURLOPT_LOW_SPEED_TIME, sOptions.nLowSpeedTimeOutSec);
+  ACW_SETOPT(CURLOPT_TIMEOUT, CurlSeconds(sOptions.nTransferTimeOutSec));
   if (!strCaBundle.empty()) ACW_SETOPT(CURLOPT_CAINFO, strCaBundle.c_str());
 
   // Entries "HOST:PORT:CONNECT-TO-HOST:CONNECT-TO-PORT", comma-separated; the
@@ -207,7 +198,8 @@ bool TKLibCurl::SImpl::MakeHandle() {
   sEvent.DebugLvl(__PRETTY_FUNCTION__, 3,
                   "HTTP client ready: CA bundle [%s], connect-to [%s], connect time-out [%ld] s, "
                   "low-speed time-out [%ld] s.",
-                  strCaBundle.c_str(), strConnectTo.c_str(), nConnectTimeoutSec, nLowSpeedSec);
+                  strCaBundle.c_str(), strConnectTo.c_str(), nConnectTimeoutSec,
+                  sOptions.nLowSpeedTimeOutSec);
   return ApplyConnectTimeout() && ApplyNoProxy();
 }
 
@@ -334,6 +326,17 @@ bool TKLibCurl::TKLibCurlSetAdditionalOptionsIntValue(int nOption, const int& nV
                                           static_cast<long>(nValue));
   if (eCode != CURLE_OK) return m_pImpl->Fail("additional option", eCode);
   return true;
+}
+
+bool TKLibCurl::TKLibCurlSetOptions(const SOptions& sOptions) {
+  if (!m_pImpl) m_pImpl = std::make_unique<SImpl>();
+  m_pImpl->oOptions = sOptions;
+  if (!m_pImpl->pEasy) return true;
+  // A handle made with other options is remade with these (CA store and
+  // connect-to list cannot be taken back option by option).
+  m_pImpl->pEasy.reset();
+  m_pImpl->pConnectTo.reset();
+  return TKLibCurlInit();
 }
 
 void TKLibCurl::TKLibCurlSetHeaders(const std::vector<std::string>& vecHeaders) {

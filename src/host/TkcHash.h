@@ -1,38 +1,37 @@
-// Keyed hashing (HMAC-SHA1 over OpenSSL) and Base64, as the request signer uses them.
+// HMAC-SHA1 over OpenSSL's MAC interface and Base64, as the request signer uses them.
 #pragma once
 
 #include <cstddef>
-#include <memory>
 #include <string>
 
 #include "host/SecureMemory.h"
 
+struct evp_mac_ctx_st;  // OpenSSL's EVP_MAC_CTX
+
 namespace AliCloudWrapper {
 
-class TkcHash {
- public:
-  virtual ~TkcHash();
-  // Sets the HMAC key; data added afterwards is authenticated with it.
-  void setKey(const void* pKey, size_t nLength);
-  void addData(const void* pData, size_t nLength);
-  // Writes the digest (HMAC when a key was set) into pBuffer; false when nSize is too small.
-  bool finish(void* pBuffer, size_t nSize);
-  size_t DigestLength() const;
-
- protected:
-  explicit TkcHash(int nAlgorithm);
-
- private:
-  struct SImpl;
-  std::unique_ptr<SImpl> m_pImpl;
-};
-
-class TkcSHA1 : public TkcHash {
+// HMAC-SHA1 keyed once and used for many messages: a connection keys it with
+// its secret and signs every request with it, so no request pays for setting
+// up the MAC. OpenSSL keeps the key inside the context and wipes it when the
+// context is freed (Clear, or the destructor).
+class CHmacSha1Key {
  public:
   static constexpr size_t DIGEST_LENGTH = 20;
-  TkcSHA1();
-  // Defined in the library, so the vtable and type info live there only.
-  ~TkcSHA1() override;
+  CHmacSha1Key();
+  ~CHmacSha1Key();
+  CHmacSha1Key(const CHmacSha1Key&) = delete;
+  CHmacSha1Key& operator=(const CHmacSha1Key&) = delete;
+
+  // Keys the context; false (and unkeyed) when OpenSSL refuses.
+  bool SetKey(const void* pKey, size_t nLength);
+  bool IsKeyed() const { return m_pContext != nullptr; }
+  // Frees the context and with it the key.
+  void Clear();
+  // The HMAC of one message into pOut (DIGEST_LENGTH bytes); false when unkeyed or on failure.
+  bool Sign(const void* pData, size_t nLength, unsigned char* pOut);
+
+ private:
+  ::evp_mac_ctx_st* m_pContext = nullptr;
 };
 
 // SecureWipe: see host/SecureMemory.h.

@@ -10,6 +10,7 @@
 #include "AliCloudWrapper/CAliCloudVPCConnection.h"
 #include "AliCloudWrapper/SAliCloudRequest.h"
 #include "AliCloudWrapper/StorageNetworkRecords.h"
+#include "transport/CreatedId.h"
 
 namespace AliCloudWrapper {
 
@@ -39,14 +40,6 @@ CAliCloudNetwork::CAliCloudNetwork(CAliCloudECSConnection* pECSConnectionIn,
     : pVPCConnection(pVPCConnectionIn), pECSConnection(pECSConnectionIn), pParser(pParserIn) {}
 
 CAliCloudNetwork::~CAliCloudNetwork() = default;
-
-bool CAliCloudNetwork::_ReadNewId(const std::string& strResponse, const std::string& strKey,
-                                  std::string& strId) const {
-  std::string strRead;
-  if (!pParser->ParseIdResponse(strResponse, strKey, strRead) || strRead.empty()) return false;
-  strId = strRead;
-  return true;
-}
 
 CZeError CAliCloudNetwork::GetSecurityGroupListInRegion(const std::string& strRegionId,
                                                         std::vector<SSecurityGroupInfoLib>& vecGroups,
@@ -149,9 +142,11 @@ CZeError CAliCloudNetwork::CreateSecurityGroup(const std::string& strRegionId,
     return err.Push(ACW_LOCATION);
   }
 
-  if (!_ReadNewId(strResponse, Params::SECURITY_GROUP_ID, strSecurityGroupId)) {
+  err = ReadCreatedId(*pParser, strResponse, Params::SECURITY_GROUP_ID, strSecurityGroupId,
+                      "Failed to parse response.");
+  if (err.IsError()) {
     sEvent.Error(__PRETTY_FUNCTION__, "Failed to parse response [%s].", strResponse.c_str());
-    return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Failed to parse response.");
+    return err.Push(ACW_LOCATION);
   }
   return CZeError();
 }

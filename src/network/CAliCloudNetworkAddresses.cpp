@@ -10,6 +10,7 @@
 #include "AliCloudWrapper/SAliCloudRequest.h"
 #include "AliCloudWrapper/StorageNetworkRecords.h"
 #include "host/FXString.h"
+#include "transport/CreatedId.h"
 #include "transport/DescribeOneById.h"
 
 namespace AliCloudWrapper {
@@ -45,9 +46,11 @@ CZeError CAliCloudNetwork::AssociatePublicIP(const std::string& strInstanceId, s
   CZeError err = pECSConnection->ExecuteRequest(sRequest, strResponse, SEND_ONCE);
   if (err.IsError()) return err.Push(ACW_LOCATION);
 
-  if (!_ReadNewId(strResponse, IP_ADDRESS_KEY, strIpAddress)) {
+  err = ReadCreatedId(*pParser, strResponse, IP_ADDRESS_KEY, strIpAddress,
+                      "Failed to parse AllocatePublicIpAddress response.");
+  if (err.IsError()) {
     sEvent.Error(__PRETTY_FUNCTION__, "Failed to parse response. Response json : [%s]", strResponse.c_str());
-    return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Failed to parse AllocatePublicIpAddress response.");
+    return err.Push(ACW_LOCATION);
   }
   return CZeError();
 }
@@ -139,10 +142,12 @@ CZeError CAliCloudNetwork::CreateEIPAddress(const std::string& strRegionId, std:
     return err.Push(ACW_LOCATION);
   }
 
-  if (!_ReadNewId(strResponse, ALLOCATION_ID_KEY, strAllocationId)) {
+  err = ReadCreatedId(*pParser, strResponse, ALLOCATION_ID_KEY, strAllocationId,
+                      "Unable to parse Allocate-EIP response from sever.");
+  if (err.IsError()) {
     sEvent.Error(__PRETTY_FUNCTION__, "Failed to parse allocation Id from response [%s].",
                  strResponse.c_str());
-    return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Unable to parse Allocate-EIP response from sever.");
+    return err.Push(ACW_LOCATION);
   }
   return CZeError();
 }

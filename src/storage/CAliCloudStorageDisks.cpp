@@ -9,7 +9,9 @@
 #include "AliCloudWrapper/SAliCloudRequest.h"
 #include "AliCloudWrapper/StorageNetworkRecords.h"
 #include "host/FXString.h"
+#include "host/SettingsTable.h"
 #include "storage/StorageInternal.h"
+#include "transport/CreatedId.h"
 #include "transport/DescribeOneById.h"
 #include "transport/RetryExecutor.h"
 
@@ -63,9 +65,8 @@ CZeError CAliCloudStorage::CreateDisk(const std::string& strRegionId, const std:
   SRetryPolicy sPolicy;
   sPolicy.vecResendCodes = {SNAPSHOT_NOT_READY};
   sPolicy.nResendPauseMs = SNAPSHOT_NOT_READY_RETRY_MS;
-  sPolicy.nWaitBoundInSec = _GetWaitBoundInSec(SNAPSHOT_NOT_READY_MAX_WAIT_IN_SEC,
-                                               DEFAULT_SNAPSHOT_NOT_READY_MAX_WAIT_IN_SEC);
-  sPolicy.strBoundSetting = SNAPSHOT_NOT_READY_MAX_WAIT_IN_SEC;
+  sPolicy.nWaitBoundInSec = ReadNumberSetting(SettingKeys::SNAPSHOT_NOT_READY_MAX_WAIT_IN_SEC);
+  sPolicy.strBoundSetting = SettingKeys::SNAPSHOT_NOT_READY_MAX_WAIT_IN_SEC;
   sPolicy.fnBeforePause = [&](const CZeError&, uint64_t) {
     sEvent.DebugLvl(__PRETTY_FUNCTION__, 4, "Snapshot [%s] not complete. Retrying after 10 seconds.",
                     strSnapshotId.c_str());
@@ -102,18 +103,18 @@ CZeError CAliCloudStorage::CreateDisk(const std::string& strRegionId, const std:
                    "Snapshot [%s] is still not ready after waiting [%llu] seconds, the bound set by "
                    "[%s]. Giving up creating the disk.",
                    strSnapshotId.c_str(), AsULL(sExecutor.GetReport().nWaitedMs / 1000),
-                   SNAPSHOT_NOT_READY_MAX_WAIT_IN_SEC);
+                   SettingKeys::SNAPSHOT_NOT_READY_MAX_WAIT_IN_SEC);
     } else {
       sEvent.Error(__PRETTY_FUNCTION__, "Failed to create disk... Error [%s].", err.AsString().c_str());
     }
     return err.Push(ACW_LOCATION);
   }
 
-  // An answer without the new id is no success: the caller could neither use
-  // nor clean up the disk the service may have made.
-  if (!pParser->ParseObject(strResponse, sInfo) || sInfo.strDiskId.empty()) {
+  err = ReadCreatedRecord(*pParser, strResponse, &SDiskInfoLib::strDiskId, sInfo,
+                          "Failed to parse disk creation response.");
+  if (err.IsError()) {
     sEvent.Error(__PRETTY_FUNCTION__, "Error in parsing response [%s].", strResponse.c_str());
-    return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Failed to parse disk creation response.");
+    return err.Push(ACW_LOCATION);
   }
   sInfo.strDescription = strDescription;
   sInfo.strDiskName = strDiskName;
@@ -160,9 +161,9 @@ CZeError CAliCloudStorage::DetachDisk(const std::string& strInstanceId, const st
 
   // Detaching is asynchronous: poll the disk until it has left "Detaching".
   SWaitBudget sBudget;
-  sBudget.nBoundInSec = _GetWaitBoundInSec(DETACH_DISK_MAX_WAIT_IN_SEC, DEFAULT_DETACH_DISK_MAX_WAIT_IN_SEC);
+  sBudget.nBoundInSec = ReadNumberSetting(SettingKeys::DETACH_DISK_MAX_WAIT_IN_SEC);
   sBudget.nPauseMs = DETACH_DISK_POLL_MS;
-  sBudget.strBoundSetting = DETACH_DISK_MAX_WAIT_IN_SEC;
+  sBudget.strBoundSetting = SettingKeys::DETACH_DISK_MAX_WAIT_IN_SEC;
   sBudget.fnBeforePause = [&](const CZeError&, uint64_t) {
     sEvent.DebugLvl(__PRETTY_FUNCTION__, 2, "Waiting for disk [%s] to detach.", strDiskId.c_str());
   };
@@ -185,7 +186,7 @@ CZeError CAliCloudStorage::DetachDisk(const std::string& strInstanceId, const st
                "Disk [%s] is still detaching from VM [%s] after waiting [%llu] seconds, the bound "
                "set by [%s].",
                strDiskId.c_str(), strInstanceId.c_str(), AsULL(sReport.nWaitedMs / 1000),
-               DETACH_DISK_MAX_WAIT_IN_SEC);
+               SettingKeys::DETACH_DISK_MAX_WAIT_IN_SEC);
   return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Disk [%s] did not finish detaching within [%llu] seconds.",
                                strDiskId.c_str(), AsULL(sBudget.nBoundInSec))
       .SetKind(EErrorKind::BOUND_REACHED);
@@ -197,9 +198,8 @@ CZeError CAliCloudStorage::DeleteDisk(const std::string& strDiskId) {
   SRetryPolicy sPolicy;
   sPolicy.vecResendCodes = {DISK_INITIALIZING};
   sPolicy.nResendPauseMs = DISK_INITIALIZING_RETRY_MS;
-  sPolicy.nWaitBoundInSec = _GetWaitBoundInSec(DISK_INITIALIZING_MAX_WAIT_IN_SEC,
-                                               DEFAULT_DISK_INITIALIZING_MAX_WAIT_IN_SEC);
-  sPolicy.strBoundSetting = DISK_INITIALIZING_MAX_WAIT_IN_SEC;
+  sPolicy.nWaitBoundInSec = ReadNumberSetting(SettingKeys::DISK_INITIALIZING_MAX_WAIT_IN_SEC);
+  sPolicy.strBoundSetting = SettingKeys::DISK_INITIALIZING_MAX_WAIT_IN_SEC;
   sPolicy.fnBeforePause = [&](const CZeError&, uint64_t) {
     sEvent.Debug(__PRETTY_FUNCTION__, "Obtained Initializing state for disk [%s]. Retrying after 10 seconds.",
                  strDiskId.c_str());
@@ -220,7 +220,7 @@ CZeError CAliCloudStorage::DeleteDisk(const std::string& strDiskId) {
                  "Disk [%s] is still initializing after waiting [%llu] seconds, the bound set by "
                  "[%s]. Giving up deleting it.",
                  strDiskId.c_str(), AsULL(sExecutor.GetReport().nWaitedMs / 1000),
-                 DISK_INITIALIZING_MAX_WAIT_IN_SEC);
+                 SettingKeys::DISK_INITIALIZING_MAX_WAIT_IN_SEC);
   } else {
     sEvent.Error(__PRETTY_FUNCTION__, "Failed to delete disk [%s].", strDiskId.c_str());
   }

@@ -7,8 +7,8 @@
 #include "AliCloudWrapper/CAliCloudStorage.h"
 #include "AliCloudWrapper/SAliCloudRequest.h"
 #include "AliCloudWrapper/StorageNetworkRecords.h"
-#include "AliCloudWrapper/TKPlatformInfo.h"
 #include "storage/StorageInternal.h"
+#include "transport/CreatedId.h"
 #include "transport/DescribeOneById.h"
 #include "transport/RetryExecutor.h"
 
@@ -21,12 +21,6 @@ CAliCloudStorage::CAliCloudStorage(CAliCloudECSConnection* pECSConnection_, CAli
     : pECSConnection(pECSConnection_), pParser(pParser_) {}
 
 CAliCloudStorage::~CAliCloudStorage() = default;
-
-uint64_t CAliCloudStorage::_GetWaitBoundInSec(const char* pszKey, uint64_t nDefault) const {
-  uint64_t nBound = nDefault;
-  (void)TKPlatformInfo().getNumber(TKPlatformInfo::SECTION, pszKey, &nBound);
-  return nBound;
-}
 
 CZeError CAliCloudStorage::CreateSnapshot(const std::string& strDiskId, SSnapshotInfoLib& sInfo,
                                           const std::string& strSnapshotName,
@@ -47,11 +41,11 @@ CZeError CAliCloudStorage::CreateSnapshot(const std::string& strDiskId, SSnapsho
     return err.Push(ACW_LOCATION);
   }
 
-  // An answer without the new id is no success: a backup could not find its
-  // snapshot again.
-  if (!pParser->ParseObject(strResponse, sInfo) || sInfo.strSnapshotId.empty()) {
+  err = ReadCreatedRecord(*pParser, strResponse, &SSnapshotInfoLib::strSnapshotId, sInfo,
+                          "Failed to parse snapshot creation response.");
+  if (err.IsError()) {
     sEvent.Error(__PRETTY_FUNCTION__, "Error in parsing response [%s].", strResponse.c_str());
-    return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Failed to parse snapshot creation response.");
+    return err.Push(ACW_LOCATION);
   }
   // The creation answer carries only the id; the rest is what we asked for.
   sInfo.strSourceDiskId = strDiskId;

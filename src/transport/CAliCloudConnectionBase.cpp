@@ -4,7 +4,9 @@
 
 #include <openssl/crypto.h>
 
+#include <algorithm>
 #include <chrono>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
@@ -15,7 +17,8 @@
 #include "AliCloudWrapper/AliCloudConstants.h"
 #include "host/FXString.h"
 #include "host/FXThread.h"
-#include "host/SettingsTable.h"
+#include "transport/ConnectionOptions.h"
+#include "transport/RequestSigning.h"
 #include "transport/RetryExecutor.h"
 
 namespace AliCloudWrapper {
@@ -43,10 +46,7 @@ std::vector<uint32_t> OsSeedWords() {
 
 }  // namespace
 
-CAliCloudConnectionBase::CAliCloudConnectionBase() {
-  InitializeRandomNumGenerator();
-  nThrottlingMaxWaitInSec = ReadNumberSetting(THROTTLING_MAX_WAIT_IN_SEC);
-}
+CAliCloudConnectionBase::CAliCloudConnectionBase() { InitializeRandomNumGenerator(); }
 
 CAliCloudConnectionBase::CAliCloudConnectionBase(const std::string& strKeyId,
                                                  const std::string& strKeySecret)
@@ -67,12 +67,17 @@ void CAliCloudConnectionBase::SetAccessKeySecret(const std::string& strKeySecret
   _WipeAccessKeySecret();
   EvLog::RegisterSecret(strKeySecret);
   strAccessKeySecret = strKeySecret;
+  if (!pSigningKey) pSigningKey = std::make_unique<CHmacSha1Key>();
+  // An empty secret, or one OpenSSL refuses, leaves it unkeyed: signing then
+  // reports the error as the public signing function does.
+  (void)KeyForSigning(strAccessKeySecret, *pSigningKey);
 }
 
 // Overwrites the secret's bytes before the buffer can be released or reused, and
 // withdraws it from redaction (registrations are counted, so a secret another
 // connection still holds stays redacted).
 void CAliCloudConnectionBase::_WipeAccessKeySecret() {
+  if (pSigningKey) pSigningKey->Clear();
   if (strAccessKeySecret.empty()) return;
   EvLog::UnregisterSecret(strAccessKeySecret);
   OPENSSL_cleanse(&strAccessKeySecret[0], strAccessKeySecret.size());
@@ -105,7 +110,21 @@ std::string CAliCloudConnectionBase::GetSignatureNonce() {
   return szText;
 }
 
+const SConnectionOptions& CAliCloudConnectionBase::_Options() {
+  if (pOptions) return *pOptions;
+  pOptions = std::make_unique<SConnectionOptions>(ReadConnectionOptions());
+  if (bUseRequestTimeOut && pOptions->nRequestTimeOutInSec != 0) {
+    // libcurl takes the value as a signed number: a larger setting means "as long as possible".
+    const uint64_t nSeconds = std::min<uint64_t>(pOptions->nRequestTimeOutInSec, INT_MAX);
+    pOptions->sHttp.nTransferTimeOutSec = static_cast<long>(nSeconds);
+    sEvent.Error(__PRETTY_FUNCTION__, "Overriding default curl timeout to [%d].", static_cast<int>(nSeconds));
+  }
+  (void)sCurl.TKLibCurlSetOptions(pOptions->sHttp);
+  return *pOptions;
+}
+
 bool CAliCloudConnectionBase::InitCurl() {
+  (void)_Options();
   if (!bCurlInitialized) bCurlInitialized = sCurl.TKLibCurlInit(nullptr, true, true, nullptr);
   return bCurlInitialized;
 }
@@ -140,7 +159,9 @@ CZeError CAliCloudConnectionBase::_ExecuteRequest(SAliCloudRequest& sRequest,
   AddPublicParameters(sRequest);
 
   std::string strUrl;
-  CZeError sError = sRequest.GetSignedURL(strAccessKeySecret, strUrl);
+  CZeError sError = pSigningKey && pSigningKey->IsKeyed()
+                        ? SignRequest(sRequest, *pSigningKey, strUrl)
+                        : sRequest.GetSignedURL(strAccessKeySecret, strUrl);
   if (sError.IsError()) return sError.Push(ACW_LOCATION);
 
   const bool bOk = sCurl.TKLibCurlSendHttpReq(
@@ -172,15 +193,12 @@ CZeError CAliCloudConnectionBase::_MakeExchangeError(const std::string& strRespo
 
 CZeError CAliCloudConnectionBase::ExecuteRequestWithRetry(const SAliCloudRequest& sRequest,
                                                           std::string& strResponse) {
-  uint64_t nAttempts = DEFAULT_RETRY_COUNT_UPON_EMPTY_RESPONSE;
-  uint64_t nPauseSec = DEFAULT_RETRY_SLEEP_TIME_IN_SEC;
-  sPlatformInfo.getNumber(TKPlatformInfo::SECTION, RETRY_COUNT, &nAttempts);
-  sPlatformInfo.getNumber(TKPlatformInfo::SECTION, RETRY_SLEEP_IN_SEC, &nPauseSec);
-
+  const SConnectionOptions& sOptions = _Options();
+  const uint64_t nPauseSec = sOptions.nUnansweredPauseSec;
   SRetryPolicy sPolicy;
-  sPolicy.nAttemptsWhenUnanswered = nAttempts;
+  sPolicy.nAttemptsWhenUnanswered = sOptions.nAttemptsWhenUnanswered;
   sPolicy.nUnansweredPauseMs = SecondsToMilliseconds(nPauseSec);
-  sPolicy.nThrottlingBoundInSec = nThrottlingMaxWaitInSec;
+  sPolicy.nThrottlingBoundInSec = sOptions.nThrottlingMaxWaitInSec;
   sPolicy.bResendOnNonceUsed = true;
   sPolicy.fnBeforePause = [this, nPauseSec](const CZeError&, uint64_t) {
     sEvent.Error(__PRETTY_FUNCTION__, "Retrying after [%llu] seconds...",
@@ -204,7 +222,7 @@ CZeError CAliCloudConnectionBase::ExecuteRequestWithRetry(const SAliCloudRequest
 CZeError CAliCloudConnectionBase::_ExecuteWithPolicy(SAliCloudRequest& sRequest, std::string& strResponse,
                                                      bool /*bRetry*/) {
   SRetryPolicy sPolicy;
-  sPolicy.nThrottlingBoundInSec = nThrottlingMaxWaitInSec;
+  sPolicy.nThrottlingBoundInSec = _Options().nThrottlingMaxWaitInSec;
   sPolicy.bResendOnNonceUsed = true;
   const SAliCloudRequest sOriginal(sRequest);
   bool bFirst = true;

@@ -1,18 +1,12 @@
 #include "AliCloudWrapper/CAliCloudECSConnection.h"
 
-#include <climits>
-#include <cstdint>
-
 #include "AliCloudWrapper/AliCloudConstants.h"
 #include "AliCloudWrapper/ComputeRecords.h"
-#include "AliCloudWrapper/TKPlatformInfo.h"
+#include "host/SettingsTable.h"
 #include "parser/CAliCloudParserImpl.h"
 
 namespace AliCloudWrapper {
 namespace {
-
-// libcurl's CURLOPT_TIMEOUT: whole seconds for the whole transfer.
-constexpr int CURL_OPTION_TIMEOUT = 13;
 
 // A region endpoint becomes the host part of a signed URL. Anything but a plain
 // host name ("user@host", a path, a port, a query) would send the signed request
@@ -29,7 +23,10 @@ bool IsPlainHostName(const std::string& strHost) {
 
 }  // namespace
 
-CAliCloudECSConnection::CAliCloudECSConnection() { CheckRegionEndPointRegistrykey(); }
+CAliCloudECSConnection::CAliCloudECSConnection() {
+  _UseRequestTimeOut();
+  CheckRegionEndPointRegistrykey();
+}
 
 CAliCloudECSConnection::~CAliCloudECSConnection() = default;
 
@@ -68,22 +65,11 @@ void CAliCloudECSConnection::AddPublicParameters(SAliCloudRequest& sRequest) {
 
 void CAliCloudECSConnection::PreRequest(SAliCloudRequest& sRequest) {
   if (sRequest.GetEndPoint().empty()) sRequest.SetEndPoint(GetEndPoint());
-
-  uint64_t nTimeOut = 0;
-  (void)sPlatformInfo.getNumber(TKPlatformInfo::SECTION, CURL_TIME_OUT_IN_SEC, &nTimeOut);
-  if (nTimeOut == 0) return;
-  // libcurl takes the value as a signed number: a larger setting means "as long as possible".
-  const int nSeconds = nTimeOut > static_cast<uint64_t>(INT_MAX) ? INT_MAX : static_cast<int>(nTimeOut);
-  sEvent.Error(__PRETTY_FUNCTION__, "Overriding default curl timeout to [%d].", nSeconds);
-  if (!sCurl.TKLibCurlSetAdditionalOptionsIntValue(CURL_OPTION_TIMEOUT, nSeconds)) {
-    sEvent.Error(__PRETTY_FUNCTION__, "Failed to set curl timeout to [%d].", nSeconds);
-  }
 }
 
 void CAliCloudECSConnection::CheckRegionEndPointRegistrykey() {
-  strSettingsEndPoint.clear();
-  TKPlatformInfo sSettings;
-  if (sSettings.getString(TKPlatformInfo::SECTION, REGION_END_POINT, &strSettingsEndPoint) != 0) {
+  strSettingsEndPoint = ReadTextSetting(SettingKeys::REGION_END_POINT);
+  if (!strSettingsEndPoint.empty()) {
     sEvent.Debug(__PRETTY_FUNCTION__, "Obtained end point [%s] from registry.",
                  strSettingsEndPoint.c_str());
   }

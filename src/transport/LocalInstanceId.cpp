@@ -6,20 +6,18 @@
 // could not reach the address, or worse, would answer for it). Instances that
 // require metadata session tokens refuse a token-less GET with 401 or 403; then
 // a token is asked for and the GET repeated once with it.
-#include <climits>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "AliCloudWrapper/CAliCloudECSConnection.h"
 #include "AliCloudWrapper/TKLibCurl.h"
-#include "AliCloudWrapper/TKPlatformInfo.h"
 #include "host/FXString.h"
+#include "transport/ConnectionOptions.h"
 
 namespace AliCloudWrapper {
 namespace {
 
-constexpr int CURL_OPTION_TIMEOUT = 13;  // CURLOPT_TIMEOUT, whole seconds
 constexpr size_t MAX_METADATA_VALUE_LENGTH = 4096;
 
 std::string MetadataUrl(const char* pszPath) {
@@ -81,20 +79,17 @@ void CAliCloudECSConnection::GetLocalInstanceId(std::string& strInstanceId) {
 
   // A handle of its own: the signed requests' client keeps its options and its
   // kept-alive TLS connection.
+  // The request time-out setting bounds this exchange too; without one, a short bound of our own.
+  TKLibCurl::SOptions sOptions = _Options().sHttp;
+  if (sOptions.nTransferTimeOutSec == 0) sOptions.nTransferTimeOutSec = METADATA_DEFAULT_TIMEOUT_SEC;
   TKLibCurl sClient;
+  (void)sClient.TKLibCurlSetOptions(sOptions);
   if (!sClient.TKLibCurlInit(nullptr, true, true, nullptr)) {
     sEvent.Error(__PRETTY_FUNCTION__, "Failed to get local Id. The HTTP client is not usable.");
     return;
   }
   sClient.TKLibCurlSetConnectTimeoutMs(METADATA_CONNECT_TIMEOUT_MS);
   sClient.TKLibCurlSetNoProxy(true);
-  // The request time-out setting bounds this exchange too; without one, a short bound of our own.
-  uint64_t nTimeOut = 0;
-  (void)sPlatformInfo.getNumber(TKPlatformInfo::SECTION, CURL_TIME_OUT_IN_SEC, &nTimeOut);
-  const int nSeconds = nTimeOut == 0 ? METADATA_DEFAULT_TIMEOUT_SEC
-                       : nTimeOut > static_cast<uint64_t>(INT_MAX) ? INT_MAX
-                                                                   : static_cast<int>(nTimeOut);
-  (void)sClient.TKLibCurlSetAdditionalOptionsIntValue(CURL_OPTION_TIMEOUT, nSeconds);
 
   bool bAnswered = GetInstanceIdDocument(sClient);
   if (!bAnswered && IsTokenRequired(sClient)) {

@@ -7,6 +7,7 @@
 
 #include "AliCloudWrapper/AliCloudConstants.h"
 #include "host/TkcHash.h"
+#include "transport/RequestSigning.h"
 
 namespace AliCloudWrapper {
 
@@ -72,62 +73,87 @@ void SAliCloudRequest::SetRequestMethod(HTTPRequestMethod eMethod) { eRequestMet
 
 HTTPRequestMethod SAliCloudRequest::GetRequestMethod() const { return eRequestMethod; }
 
-CZeError SAliCloudRequest::GetSignedURL(const std::string& strKey, std::string& strUrl) {
-  if (strKey.empty()) {
-    return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Signature key is empty.");
-  }
-  SortParameters(vecParameters);
-  if (!UrlEncodeParameters()) {
-    return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Failed to encode URL parameters.");
-  }
-  // String to sign: the method, the encoded path "/" and the canonical text,
-  // "GET&%2F&Action%3D...".
-  std::string strStringToSign = AliCloudUtils::GetHTTPMethodString(eRequestMethod);
-  strStringToSign.append(kEncodedPathPart);
-  if (!GetCanonicalizedURL(strStringToSign)) {
-    return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Failed to get canonincal query string.");
-  }
+bool KeyForSigning(const std::string& strSecret, CHmacSha1Key& sKey) {
+  sKey.Clear();
+  if (strSecret.empty()) return false;
+  // The HMAC key is the secret followed by "&". It is secret material, so it
+  // is wiped as soon as the context has taken it.
+  std::string strHmacKey;
+  strHmacKey.reserve(strSecret.size() + 1);
+  strHmacKey.append(strSecret).push_back('&');
+  const bool bKeyed = sKey.SetKey(strHmacKey.data(), strHmacKey.size());
+  SecureWipe(strHmacKey.data(), strHmacKey.size());
+  return bKeyed;
+}
 
-  std::string strSignature;
-  CZeError err = ComputeSignature(strStringToSign, strKey, strSignature);
-  if (err.IsError()) {
-    return err.Push(ACW_LOCATION);
+namespace {
+
+// A key made for one call of the public signing functions.
+CZeError KeyForOneCall(const std::string& strSecret, CHmacSha1Key& sKey) {
+  if (strSecret.empty()) return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Signature key is empty.");
+  if (!KeyForSigning(strSecret, sKey)) {
+    return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Failed to compute the HMAC-SHA1 signature.");
   }
-  std::string strEncodedSignature;
-  if (!EncodeString(strSignature, strEncodedSignature)) {
-    return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Failed to encode the signature value.");
-  }
-  // Added after the sort and the canonical text: the signature signs neither
-  // itself nor its position, and stands last in the URL.
-  vecParameters.emplace_back(AliCloudParameterNames::SIGNATURE, std::move(strEncodedSignature));
-  strUrl = ConstructURL();
   return CZeError();
 }
 
-CZeError SAliCloudRequest::ComputeSignature(const std::string& strStringToSign,
-                                            const std::string& strKey, std::string& strSignature) {
-  if (strKey.empty()) {
-    return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Signature key is empty.");
-  }
-  // The HMAC key is the secret followed by "&". It is secret material, so it
-  // is wiped as soon as the keyed hash has taken it.
-  std::string strHmacKey;
-  strHmacKey.reserve(strKey.size() + 1);
-  strHmacKey.append(strKey).push_back('&');
-
-  unsigned char digest[TkcSHA1::DIGEST_LENGTH + 1] = {};
-  TkcSHA1 sha1;
-  sha1.setKey(strHmacKey.data(), strHmacKey.size());
-  SecureWipe(strHmacKey.data(), strHmacKey.size());
-  sha1.addData(strStringToSign.data(), strStringToSign.size());
-  if (!sha1.finish(digest, sizeof(digest))) {
+// HMAC-SHA1 of the string to sign in padded Base64 (28 characters).
+CZeError SignatureOf(const std::string& strStringToSign, CHmacSha1Key& sKey, std::string& strSignature) {
+  if (!sKey.IsKeyed()) return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Signature key is empty.");
+  unsigned char digest[CHmacSha1Key::DIGEST_LENGTH];
+  if (!sKey.Sign(strStringToSign.data(), strStringToSign.size(), digest)) {
     return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Failed to compute the HMAC-SHA1 signature.");
   }
-  const std::string strDigest(reinterpret_cast<const char*>(digest), TkcSHA1::DIGEST_LENGTH);
+  const std::string strDigest(reinterpret_cast<const char*>(digest), sizeof(digest));
   if (!AliCloudUtils::Base64Encode(strDigest, strSignature)) {
     return FXErrorUtil::ErrorInt(ACW_LOCATION, 2, "Base64 encoding failed.");
   }
   return CZeError();
+}
+
+}  // namespace
+
+CZeError SignRequest(SAliCloudRequest& sRequest, CHmacSha1Key& sKey, std::string& strUrl) {
+  if (!sKey.IsKeyed()) return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Signature key is empty.");
+  SortParameters(sRequest.vecParameters);
+  if (!sRequest.UrlEncodeParameters()) {
+    return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Failed to encode URL parameters.");
+  }
+  // String to sign: the method, the encoded path "/" and the canonical text,
+  // "GET&%2F&Action%3D...".
+  std::string strStringToSign = AliCloudUtils::GetHTTPMethodString(sRequest.eRequestMethod);
+  strStringToSign.append(kEncodedPathPart);
+  if (!sRequest.GetCanonicalizedURL(strStringToSign)) {
+    return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Failed to get canonincal query string.");
+  }
+
+  std::string strSignature;
+  CZeError err = SignatureOf(strStringToSign, sKey, strSignature);
+  if (err.IsError()) return err.Push(ACW_LOCATION);
+  // Added after the sort and the canonical text: the signature signs neither
+  // itself nor its position, and stands last in the URL (Base64 needs escaping).
+  std::string strEncodedSignature;
+  TKLibCurl::TKLibCurlUrlEscapeAppend(strSignature, strEncodedSignature);
+  sRequest.vecParameters.emplace_back(AliCloudParameterNames::SIGNATURE, std::move(strEncodedSignature));
+  strUrl = sRequest.ConstructURL();
+  return CZeError();
+}
+
+CZeError SAliCloudRequest::GetSignedURL(const std::string& strKey, std::string& strUrl) {
+  CHmacSha1Key sKey;
+  CZeError err = KeyForOneCall(strKey, sKey);
+  if (!err.IsError()) err = SignRequest(*this, sKey, strUrl);
+  if (err.IsError()) return err.Push(ACW_LOCATION);
+  return err;
+}
+
+CZeError SAliCloudRequest::ComputeSignature(const std::string& strStringToSign,
+                                            const std::string& strKey, std::string& strSignature) {
+  CHmacSha1Key sKey;
+  CZeError err = KeyForOneCall(strKey, sKey);
+  if (!err.IsError()) err = SignatureOf(strStringToSign, sKey, strSignature);
+  if (err.IsError()) return err.Push(ACW_LOCATION);
+  return err;
 }
 
 bool SAliCloudRequest::UrlEncodeParameters() {

@@ -112,17 +112,24 @@ TEST_F(ConnectionEndpoints, NetworkAndDatabaseHosts) {
   EXPECT_EQ(HostOf(sRDS, sRegional), "rds.cn-zhangjiakou.aliyuncs.com");
 }
 
-// The time-out setting is the compute connection's alone, announced (at error
-// level) on each request. Zero leaves the HTTP default; beyond a 32-bit int the
-// value must not wrap into a negative, refused time-out.
+// The time-out setting is the compute connection's alone, read with the other
+// settings at its first request and announced (at error level) then, not per
+// request. Zero leaves the HTTP default; a huge value (of it, or of the connect
+// time-out) means "as long as possible", never a refused option that leaves the
+// HTTP client unusable.
 TEST_F(ConnectionEndpoints, TimeOutSettingAppliesToComputeRequestsOnly) {
-  CAliCloudVPCConnection sVPC;
-  GiveKey(sVPC);
   for (const uint64_t nSeconds : {uint64_t{0}, uint64_t{20}, uint64_t{1} << 40}) {
     ScopedSetting sTimeOut("nAliCloudRequestTimeOutInSec", nSeconds);
-    EXPECT_EQ(HostOf(sECS, Request({{"Action", "DescribeRegions"}})), "ecs.aliyuncs.com");
-    EXPECT_EQ(Journal().back().status, 200);
-    EXPECT_EQ(HostOf(sVPC, Request({{"Action", "DescribeVpcs"}})), "vpc.aliyuncs.com");
+    ScopedSetting sConnectTimeOut("nAliCloudConnectTimeOutInSec", nSeconds);
+    CAliCloudECSConnection sCompute;
+    CAliCloudVPCConnection sVPC;
+    GiveKey(sCompute);
+    GiveKey(sVPC);
+    for (int n = 0; n < 2; ++n) {
+      EXPECT_EQ(HostOf(sCompute, Request({{"Action", "DescribeRegions"}})), "ecs.aliyuncs.com");
+      EXPECT_EQ(Journal().back().status, 200);
+      EXPECT_EQ(HostOf(sVPC, Request({{"Action", "DescribeVpcs"}})), "vpc.aliyuncs.com");
+    }
   }
   std::vector<std::string> vecAnnounced;
   for (const SLogRecord& sRecord : Log().Records()) {

@@ -19,46 +19,36 @@ std::string Hex(const unsigned char* pBytes, size_t nLength) {
   return strHex;
 }
 
-std::string HmacSha1Hex(const std::string& strKey, const std::string& strData) {
-  TkcSHA1 hash;
-  hash.setKey(strKey.data(), strKey.size());
-  hash.addData(strData.data(), strData.size());
-  unsigned char digest[21] = {};
-  EXPECT_TRUE(hash.finish(digest, sizeof(digest)));
-  return Hex(digest, 20);
-}
-
-TEST(HostCryptoTest, HmacSha1MatchesRfc2202AndTheHashObjectCanBeReused) {
-  // Short key; key and data beyond one block (the key is hashed first).
-  EXPECT_EQ(HmacSha1Hex(std::string(20, '\x0b'), "Hi There"), "b617318655057264e28bc0b6fb378c8ef146be00");
-  EXPECT_EQ(HmacSha1Hex("Jefe", "what do ya want for nothing?"),
-            "effcdf6ae5eb2fa2d27416d5f184df9c259a7c79");
-  EXPECT_EQ(HmacSha1Hex(std::string(80, '\xaa'), "Test Using Larger Than Block-Size Key - Hash Key First"),
-            "aa4ae5e15272d00e95705637ce8a3b55ed402112");
-  EXPECT_EQ(HmacSha1Hex(std::string(80, '\xaa'),
-                        "Test Using Larger Than Block-Size Key and Larger Than One Block-Size Data"),
-            "e8e99d0f45237d786d6bbaa7965c7808bbff1a91");
-  // An empty key is a valid HMAC key (RFC 2104 pads it with zeros).
-  EXPECT_EQ(HmacSha1Hex("", ""), "fbdb1d1b18aa6c08324b7d64b71fb76370690e1d");
-
-  // Data added in pieces gives the same HMAC; finish starts over with the same key.
-  TkcSHA1 hash;
-  hash.setKey("Jefe", 4);
-  hash.addData("what do ya ", 11);
-  hash.addData("want for nothing?", 17);
-  unsigned char digest[20];
-  ASSERT_TRUE(hash.finish(digest, sizeof(digest)));
-  EXPECT_EQ(Hex(digest, 20), "effcdf6ae5eb2fa2d27416d5f184df9c259a7c79");
-  hash.addData("what do ya want for nothing?", 28);
-  ASSERT_TRUE(hash.finish(digest, sizeof(digest)));
-  EXPECT_EQ(Hex(digest, 20), "effcdf6ae5eb2fa2d27416d5f184df9c259a7c79");
-  EXPECT_FALSE(hash.finish(digest, 19));  // too small a buffer is refused, not overrun
-
-  // Without a key the object is plain SHA-1 (FIPS 180 "abc").
-  TkcSHA1 plain;
-  plain.addData("abc", 3);
-  ASSERT_TRUE(plain.finish(digest, sizeof(digest)));
-  EXPECT_EQ(Hex(digest, 20), "a9993e364706816aba3e25717850c26c9cd0d89d");
+// RFC 2202 cases, each signed twice with one keying: a key set once serves
+// every message after it (the connection signs all its requests so).
+TEST(HostCryptoTest, HmacSha1KeyedOnceMatchesRfc2202ForEveryMessage) {
+  const struct {
+    std::string strKey, strData, strHex;
+  } aCases[] = {
+      {std::string(20, '\x0b'), "Hi There", "b617318655057264e28bc0b6fb378c8ef146be00"},
+      {"Jefe", "what do ya want for nothing?", "effcdf6ae5eb2fa2d27416d5f184df9c259a7c79"},
+      // A key beyond one block is hashed first; data beyond one block.
+      {std::string(80, '\xaa'), "Test Using Larger Than Block-Size Key - Hash Key First",
+       "aa4ae5e15272d00e95705637ce8a3b55ed402112"},
+      {std::string(80, '\xaa'), "Test Using Larger Than Block-Size Key and Larger Than One Block-Size Data",
+       "e8e99d0f45237d786d6bbaa7965c7808bbff1a91"},
+      // An empty key is a valid HMAC key (RFC 2104 pads it with zeros).
+      {"", "", "fbdb1d1b18aa6c08324b7d64b71fb76370690e1d"},
+  };
+  for (const auto& c : aCases) {
+    CHmacSha1Key sKey;
+    ASSERT_TRUE(sKey.SetKey(c.strKey.data(), c.strKey.size()));
+    for (int n = 0; n < 2; ++n) {
+      unsigned char digest[CHmacSha1Key::DIGEST_LENGTH];
+      ASSERT_TRUE(sKey.Sign(c.strData.data(), c.strData.size(), digest));
+      EXPECT_EQ(Hex(digest, sizeof(digest)), c.strHex) << c.strData << " " << n;
+    }
+  }
+  CHmacSha1Key sCleared;
+  ASSERT_TRUE(sCleared.SetKey("Jefe", 4));
+  sCleared.Clear();
+  unsigned char digest[CHmacSha1Key::DIGEST_LENGTH];
+  EXPECT_FALSE(sCleared.Sign("x", 1, digest)) << "a released key signs nothing";
 }
 
 TEST(HostCryptoTest, Base64IsStandardAndPadded) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "AliCloudWrapper/SAliCloudRequest.h"
+#include "transport/RequestSigning.h"
 
 namespace AliCloudWrapper {
 namespace {
@@ -106,6 +107,15 @@ TEST_P(SigningVectors, EachStepMatchesTheSdk) {
   EXPECT_EQ(fresh.vecParameters.back().first, "Signature");
   // Signing only percent-encodes; it never opens an HTTP handle.
   EXPECT_FALSE(fresh.bCurlInitialized);
+
+  // A connection keys the HMAC once and signs every request with it.
+  CHmacSha1Key sKey;
+  ASSERT_TRUE(KeyForSigning(v.strSecret, sKey));
+  for (int n = 0; n < 2; ++n) {
+    SAliCloudRequest again = RequestFor(v);
+    ASSERT_FALSE(SignRequest(again, sKey, strUrl).IsError());
+    EXPECT_EQ(strUrl, v.strUrl) << n;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(NodeSdk, SigningVectors, ::testing::ValuesIn(LoadVectors()),
