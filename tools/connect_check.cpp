@@ -45,8 +45,8 @@ bool ListDatabases(AliCloudWrapper::CAliCloudWrapper& sFacade, size_t nExpected)
                std::to_string(vecDatabases.size()) + " database instances with their attributes");
 }
 
-// The compute inventory rows over the demo world: cn-hangzhou, cn-shanghai and
-// ap-southeast-1 (8 zones); cn-shanghai holds 3 instances, 2 VPCs and 6 types.
+// The compute inventory rows over the demo world: cn-hangzhou, cn-shanghai,
+// ap-southeast-1 and cn-zhangjiakou (10 zones); cn-shanghai holds 3 instances, 2 VPCs and 6 types.
 bool CheckInventory(AliCloudWrapper::CAliCloudWrapper& f) {
   using namespace AliCloudWrapper;
   const std::string strRegion = "cn-shanghai";
@@ -59,12 +59,12 @@ bool CheckInventory(AliCloudWrapper::CAliCloudWrapper& f) {
   {
     const bool bOk = f.GetRegionInfoList(vecRegions, VM_PROP_CLUSTER_HOST_LIST, 0);
     row(bOk,
-      vecRegions.size() == 3 && vecRegions[1].vecZones.size() == 2, "GetRegionInfoList");
+      vecRegions.size() == 4 && vecRegions[1].vecZones.size() == 2, "GetRegionInfoList");
   }
   std::vector<SHostInfoLib> vecZones;
   {
     const bool bOk = f.GetZoneInfoList(vecZones, 0, 0);
-    row(bOk, vecZones.size() == 8, "GetZoneInfoList");
+    row(bOk, vecZones.size() == 10, "GetZoneInfoList");
   }
   SDCInfoLib sRegion;
   {

@@ -95,7 +95,7 @@ TEST_F(ComputeInventory, TheRegionListIsFetchedOncePerObjectAndOnlyOnSuccess) {
   EXPECT_TRUE(Q().GetRegionInfoList(vecRegions, 0, 0).IsError());
   ASSERT_TRUE(Q().GetRegionInfoList(vecRegions, 0, 0).IsError());
   ASSERT_FALSE(Q().GetRegionInfoList(vecRegions, 0, 0).IsError()) << Log().Dump();
-  const std::vector<std::string> vecExpected = {"cn-hangzhou", "cn-shanghai", "ap-southeast-1"};
+  const std::vector<std::string> vecExpected = {"cn-hangzhou", "cn-shanghai", "ap-southeast-1", "cn-zhangjiakou"};
   EXPECT_EQ(Ids(vecRegions, &SDCInfoLib::strRegionId), vecExpected);
   EXPECT_EQ(vecRegions[0].strLocalName, "China (Hangzhou)");
 
@@ -163,10 +163,11 @@ TEST_F(ComputeInventory, TheRegionWalkGoesOnPastAFailureAndTheZoneWalkStops) {
   Emulator().ClearJournal();
   FailNext("DescribeZones");
   EXPECT_TRUE(Q().GetRegionInfoList(vecRegions, VM_PROP_CLUSTER_HOST_LIST, 0).IsError());
-  ASSERT_EQ(vecRegions.size(), 3u);
+  ASSERT_EQ(vecRegions.size(), 4u);
   EXPECT_TRUE(vecRegions[0].vecZones.empty());
   EXPECT_EQ(vecRegions[1].vecZones.size(), 2u);
   EXPECT_EQ(vecRegions[2].vecZones.size(), 3u);
+  EXPECT_EQ(vecRegions[3].vecZones.size(), 2u);
   EXPECT_TRUE(Log().Contains("Failed to get DCInfo for [China (Hangzhou)]."));
 
   std::vector<SHostInfoLib> vecZones;
