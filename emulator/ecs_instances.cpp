@@ -207,6 +207,7 @@ json::object AttributeEip(const json::object& instance) {
     json::object eip;
     if (const json::object* stored = Member(instance, "EipAddress")) eip = *stored;
     eip.erase("RegionId");
+    eip.erase("IsSupportUnassociate");  // only the listing has it
     int64_t bandwidth = 0;
     if (const auto* value = eip.if_contains("Bandwidth")) {
         if (value->is_int64()) bandwidth = value->as_int64();
