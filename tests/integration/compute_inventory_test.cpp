@@ -104,7 +104,7 @@ TEST_F(ComputeInventory, TheRegionListIsFetchedOncePerObjectAndOnlyOnSuccess) {
   ASSERT_FALSE(Q().GetRegionInfoList(vecRegions, 0, 0).IsError());
   ASSERT_FALSE(Q().GetZoneInfoList(vecZones, 0, 0).IsError());
   EXPECT_EQ(Ids(vecRegions, &SDCInfoLib::strRegionId), vecExpected);
-  EXPECT_EQ(vecZones.size(), 8u);
+  EXPECT_EQ(vecZones.size(), 10u);
   EXPECT_EQ(InventoryRegionListings(), 3u);  // two failed, one served everything after
 
   auto pOther = NewQueries();  // a new object asks again
@@ -179,7 +179,7 @@ TEST_F(ComputeInventory, TheRegionWalkGoesOnPastAFailureAndTheZoneWalkStops) {
   EXPECT_TRUE(vecZones.empty());
 
   ASSERT_FALSE(Q().GetZoneInfoList(vecZones, VM_PROP_HOST_VM_LIST, 0).IsError());
-  ASSERT_EQ(vecZones.size(), 8u);
+  ASSERT_EQ(vecZones.size(), 10u);
   EXPECT_EQ(vecZones[0].vecVMs.size(), 1u);                              // cn-hangzhou-h
   EXPECT_EQ(Ids(vecZones[4].vecVMs, &SVMInfoLib::strInstanceId),      // cn-shanghai-f
             std::vector<std::string>{ARM_INSTANCE});
