@@ -15,6 +15,7 @@
 #include "AliCloudWrapper/StorageNetworkRecords.h"
 #include "host/FXString.h"
 #include "host/SettingsTable.h"
+#include "transport/CreatedId.h"
 #include "transport/RetryExecutor.h"
 
 namespace AliCloudWrapper {
@@ -202,14 +203,12 @@ CZeError CAliCloudComputeOperations::CreateInstance(SVMInfoLib& sVMInfo, const s
     return err.Push(ACW_LOCATION);
   }
 
-  // An answer without the new id is no success: the caller could neither use
-  // nor clean up the instance the service may have made.
-  std::string strNewId;
-  if (!pParser->ParseIdResponse(strResponse, Params::INSTANCE_ID, strNewId) || strNewId.empty()) {
+  err = ReadCreatedId(*pParser, strResponse, Params::INSTANCE_ID, strInstanceId,
+                      "Failed to parse instance Id from response.");
+  if (err.IsError()) {
     sEvent.Error(__PRETTY_FUNCTION__, "Failed to parse instance Id from response [%s].", strResponse.c_str());
-    return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Failed to parse instance Id from response.");
+    return err.Push(ACW_LOCATION);
   }
-  strInstanceId = strNewId;
   return CZeError();
 }
 

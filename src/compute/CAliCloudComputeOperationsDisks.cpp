@@ -9,6 +9,8 @@
 #include "AliCloudWrapper/SAliCloudRequest.h"
 #include "host/FXString.h"
 
+#include "transport/CreatedId.h"
+
 namespace AliCloudWrapper {
 
 namespace Params = AliCloudParameterNames;
@@ -94,12 +96,12 @@ CZeError CAliCloudComputeOperations::CreateImageFromDiskSnapshots(
                  strSystemDiskSnapshotId.c_str(), err.AsString().c_str());
     return err.Push(ACW_LOCATION);
   }
-  std::string strNewId;
-  if (!pParser->ParseIdResponse(strResponse, Params::IMAGE_ID, strNewId) || strNewId.empty()) {
+  err = ReadCreatedId(*pParser, strResponse, Params::IMAGE_ID, strImageId,
+                      "Failed to parse response string to obtain image id.");
+  if (err.IsError()) {
     sEvent.Error(__PRETTY_FUNCTION__, "Failed to get image Id from response [%s].", strResponse.c_str());
-    return FXErrorUtil::ErrorInt(ACW_LOCATION, 1, "Failed to parse response string to obtain image id.");
+    return err.Push(ACW_LOCATION);
   }
-  strImageId = strNewId;
   return CZeError();
 }
 
