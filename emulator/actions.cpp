@@ -98,6 +98,21 @@ const char* DefaultErrorMessage(std::string_view code) {
 
 namespace {
 
+// A JSON string: plain printable ASCII is copied as it is (nearly every key and value), anything
+// that may need escaping goes through Boost's serializer.
+void PrintString(std::string_view text, std::string& out) {
+    const bool plain = std::all_of(text.begin(), text.end(), [](char c) {
+        return c >= 0x20 && c < 0x7f && c != '"' && c != '\\';
+    });
+    if (!plain) {
+        out += json::serialize(text);
+        return;
+    }
+    out += '"';
+    out.append(text);
+    out += '"';
+}
+
 void PrintJson(const json::value& value, std::string& out) {
     switch (value.kind()) {
         case json::kind::object: {
@@ -106,7 +121,7 @@ void PrintJson(const json::value& value, std::string& out) {
             for (const auto& [key, member] : value.get_object()) {
                 if (!first) out += ',';
                 first = false;
-                out += json::serialize(json::string(key));
+                PrintString(key, out);
                 out += ':';
                 PrintJson(member, out);
             }
@@ -135,8 +150,22 @@ void PrintJson(const json::value& value, std::string& out) {
             out.append(text, result.ptr);
             return;
         }
-        default:
-            out += json::serialize(value);
+        case json::kind::string:
+            PrintString(value.get_string(), out);
+            return;
+        case json::kind::int64:
+        case json::kind::uint64: {
+            char text[24];
+            const auto result = value.is_int64() ? std::to_chars(text, text + sizeof text, value.get_int64())
+                                                 : std::to_chars(text, text + sizeof text, value.get_uint64());
+            out.append(text, result.ptr);
+            return;
+        }
+        case json::kind::bool_:
+            out += value.get_bool() ? "true" : "false";
+            return;
+        case json::kind::null:
+            out += "null";
             return;
     }
 }
@@ -337,24 +366,35 @@ void AddList(json::object& out, const std::vector<json::object>& items, ListName
     out[names.wrapper] = json::object{{names.item, std::move(array)}};
 }
 
-void AddPagedList(const ActionContext& ctx, json::object& out, const std::vector<json::object>& items,
-                  ListNames names, PageRules rules) {
-    std::vector<const json::object*> pointers;
-    pointers.reserve(items.size());
-    for (const auto& item : items) pointers.push_back(&item);
-    AddPagedList(ctx, out, pointers, names, rules);
+namespace {
+
+ItemView ViewOf(const std::vector<json::object>& items) {
+    return ItemView{items.size(), [&items](size_t n) -> const json::object& { return items[n]; }};
 }
 
-void AddPagedList(const ActionContext& ctx, json::object& out, const std::vector<const json::object*>& items,
+// out[wrapper][item] = the items [first, last) of the view, internal members stripped.
+void AddPage(json::object& out, const ItemView& items, int64_t first, int64_t last, ListNames names) {
+    json::array array;
+    array.reserve(static_cast<size_t>(last - first));
+    for (int64_t n = first; n < last; ++n) array.push_back(World::Public(items.at(static_cast<size_t>(n))));
+    out[names.wrapper] = json::object{{names.item, std::move(array)}};
+}
+
+}  // namespace
+
+void AddPagedList(const ActionContext& ctx, json::object& out, const std::vector<json::object>& items,
                   ListNames names, PageRules rules) {
+    AddPagedList(ctx, out, ViewOf(items), names, rules);
+}
+
+void AddPagedList(const ActionContext& ctx, json::object& out, const ItemView& items, ListNames names,
+                  PageRules rules) {
     const int64_t pageNumber = ctx.Int("PageNumber", 1, 1, 1'000'000'000);
     const int64_t pageSize = ctx.Int("PageSize", rules.defaultSize, 1, rules.maxSize);
-    const auto total = static_cast<int64_t>(items.size());
+    const auto total = static_cast<int64_t>(items.count);
     const int64_t first = std::min(total, (pageNumber - 1) * pageSize);
     const int64_t last = std::min(total, first + pageSize);
-    std::vector<json::object> page;
-    for (int64_t n = first; n < last; ++n) page.push_back(*items[static_cast<size_t>(n)]);
-    AddList(out, page, names);
+    AddPage(out, items, first, last, names);
     if (rules.style == PagingStyle::TotalCount) {
         out["TotalCount"] = total;
         out["PageNumber"] = pageNumber;
@@ -368,14 +408,11 @@ void AddPagedList(const ActionContext& ctx, json::object& out, const std::vector
 
 void AddEcsList(const ActionContext& ctx, json::object& out, const std::vector<json::object>& items, ListNames names,
                 PageRules pages, TokenRules tokens) {
-    std::vector<const json::object*> pointers;
-    pointers.reserve(items.size());
-    for (const auto& item : items) pointers.push_back(&item);
-    AddEcsList(ctx, out, pointers, names, pages, tokens);
+    AddEcsList(ctx, out, ViewOf(items), names, pages, tokens);
 }
 
-void AddEcsList(const ActionContext& ctx, json::object& out, const std::vector<const json::object*>& items,
-                ListNames names, PageRules pages, TokenRules tokens) {
+void AddEcsList(const ActionContext& ctx, json::object& out, const ItemView& items, ListNames names, PageRules pages,
+                TokenRules tokens) {
     const auto token = ctx.Get("NextToken");
     const auto maxText = ctx.Get("MaxResults");
     if ((!token || token->empty()) && (!maxText || maxText->empty())) {
@@ -391,7 +428,7 @@ void AddEcsList(const ActionContext& ctx, json::object& out, const std::vector<c
         if (tokens.clamp) size = std::clamp(size, tokens.minSize, tokens.maxSize);
         if (size < tokens.minSize || size > tokens.maxSize) FailInvalidParameter("MaxResults");
     }
-    const auto total = static_cast<int64_t>(items.size());
+    const auto total = static_cast<int64_t>(items.count);
     int64_t first = 0;
     if (token && !token->empty()) {
         const auto offset = ToInt(*token);
@@ -401,9 +438,7 @@ void AddEcsList(const ActionContext& ctx, json::object& out, const std::vector<c
         first = *offset;
     }
     const int64_t last = std::min(total, first + size);
-    std::vector<json::object> page;
-    for (int64_t n = first; n < last; ++n) page.push_back(*items[static_cast<size_t>(n)]);
-    AddList(out, page, names);
+    AddPage(out, items, first, last, names);
     out["TotalCount"] = total;
     out["NextToken"] = last < total ? std::to_string(last) : std::string();
 }

@@ -9,9 +9,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <initializer_list>
 #include <optional>
 #include <string>
-#include <vector>
 #include <string_view>
 #include <vector>
 
@@ -130,6 +130,18 @@ void AddPrimaryInterface(json::object& instance) {
     instance["NetworkInterfaces"] = json::object{{"NetworkInterface", json::array{std::move(primary)}}};
 }
 
+// True when the request filters on more than region and zone (which the index answers).
+bool FiltersBeyondPlace(const ActionContext& ctx, std::initializer_list<bool> listFilters) {
+    static const char* const kFilters[] = {"Status",      "InstanceType", "ImageId", "InstanceChargeType",
+                                           "InstanceNetworkType", "InstanceName", "VpcId", "VSwitchId",
+                                           "SecurityGroupId"};
+    for (const char* name : kFilters) {
+        const auto value = ctx.Get(name);
+        if (value && !value->empty()) return true;
+    }
+    return std::any_of(listFilters.begin(), listFilters.end(), [](bool given) { return given; });
+}
+
 json::object DescribeInstances(ActionContext& ctx) {
     const std::string region = ctx.RequireRegion();
     const auto ids = ctx.JsonArray("InstanceIds", 100);
@@ -141,8 +153,6 @@ json::object DescribeInstances(ActionContext& ctx) {
                    404);
     (void)ctx.Enum("InstanceNetworkType", "", {"", "vpc", "classic"}, "InvalidNetworkType.NotFound", 404);
     (void)ctx.Enum("InstanceChargeType", "", {"", "PrePaid", "PostPaid"}, "InvalidInstanceChargeType.NotFound", 404);
-    // Selected in place and copied page by page, so listing a large inventory stays linear.
-    std::vector<const json::object*> instances;
     const auto matches = [&](const json::object& i) {
         return ctx.Matches(i, "RegionId") && ctx.Matches(i, "ZoneId") && ctx.Matches(i, "Status") &&
                ctx.Matches(i, "InstanceType") && ctx.Matches(i, "ImageId") && ctx.Matches(i, "InstanceChargeType") &&
@@ -154,18 +164,26 @@ json::object DescribeInstances(ActionContext& ctx) {
                 (Member(i, "VpcAttributes") != nullptr &&
                  HasListedAddress(privateIps, *Member(i, "VpcAttributes"), "PrivateIpAddress", "IpAddress")));
     };
-    for (const json::object& instance : ctx.world.Items("Instances")) {
-        // The region first, compared in place: most instances of a large world fail here.
-        const auto* instanceRegion = instance.if_contains("RegionId");
-        if (instanceRegion == nullptr || !instanceRegion->is_string() || instanceRegion->as_string() != region) continue;
-        if (matches(instance)) instances.push_back(&instance);
+    // The index gives the region's (or zone's) instances in listing order; only further filters
+    // look at them one by one, and only the page is copied.
+    const World& world = ctx.world;
+    const auto& stored = world.Items("Instances");
+    const std::vector<size_t>& inPlace = world.InstancesIn(region, ctx.Get("ZoneId", ""));
+    std::vector<size_t> filtered;
+    const bool narrowed = FiltersBeyondPlace(ctx, {ids.has_value(), privateIps.has_value(), publicIps.has_value(),
+                                                   eips.has_value()});
+    if (narrowed) {
+        for (const size_t n : inPlace) {
+            if (matches(stored[n])) filtered.push_back(n);
+        }
     }
+    const std::vector<size_t>& selected = narrowed ? filtered : inPlace;
+    const ItemView view{selected.size(), [&](size_t n) -> const json::object& { return stored[selected[n]]; }};
     json::object out;
     // MaxResults below 10 is raised to 10 and above 100 lowered to 100, as documented.
-    AddEcsList(ctx, out, instances, {"Instances", "Instance"}, kEcsPaging, TokenRules{10, 10, 100, true});
-    // Only the page's copies get their interface, never the stored instances.
-    for (json::value& item : out.at("Instances").as_object().at("Instance").as_array()) {
-        AddPrimaryInterface(item.as_object());
+    AddEcsList(ctx, out, view, {"Instances", "Instance"}, kEcsPaging, TokenRules{10, 10, 100, true});
+    for (json::value& instance : out["Instances"].as_object()["Instance"].as_array()) {
+        AddPrimaryInterface(instance.as_object());
     }
     return out;
 }
@@ -189,7 +207,7 @@ json::object AttributeEip(const json::object& instance) {
     json::object eip;
     if (const json::object* stored = Member(instance, "EipAddress")) eip = *stored;
     eip.erase("RegionId");
-    eip.erase("IsSupportUnassociate");  // only the listing's copy has it
+    eip.erase("IsSupportUnassociate");  // only the listing has it
     int64_t bandwidth = 0;
     if (const auto* value = eip.if_contains("Bandwidth")) {
         if (value->is_int64()) bandwidth = value->as_int64();

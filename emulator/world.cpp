@@ -242,6 +242,7 @@ json::object& World::Put(std::string_view collection, json::object item) {
     const CollectionInfo& info = Collection(collection);
     json::object merged = info.defaults();
     DeepMerge(merged, item);
+    if (info.name == "Instances") ++m_instanceChanges;
     std::string id = ItemId(merged, info.idMember);
     if (id.empty()) {
         if (info.idPrefix.empty()) throw std::invalid_argument(info.name + " items need their " + info.idMember);
@@ -264,6 +265,7 @@ bool World::Remove(std::string_view collection, std::string_view id) {
                                  [&](const json::object& item) { return ItemId(item, idMember) == id; });
     if (it == items.end()) return false;
     items.erase(it);
+    if (collection == "Instances") ++m_instanceChanges;
     return true;
 }
 
@@ -310,6 +312,7 @@ void World::OnRequest() {
 
 json::object World::Public(const json::object& item) {
     json::object out;
+    out.reserve(item.size());
     for (const auto& [key, value] : item) {
         if (!key.empty() && key.front() == '_') continue;
         out[key] = StripInternal(value);

@@ -72,6 +72,14 @@ expect 1 "did not complete within 1 seconds" snapshot --disk "$D" --wait --regio
 expect 0 "instance-id: $I" instance-id
 expect 0 "status: In_use" disk-info --region "$R" --disk "$D"
 expect 0 "vpc-acwdemo0000000001  acw-demo-vpc" vpcs --region "$R"
+expect 0 "rm-acwdemo0000000002   PostgreSQL  14.0" databases
+expect 2 "--engine: oracle not in" databases --engine oracle
+expect 0 "i-acwinv000000000003" inventory --region cn-shanghai
+expect 0 "zones: 10" inventory --zones
+expect 2 "'instance-types' needs --region" instance-types
+expect 0 "ecs.t5-lc2m1.nano" instance-types --region cn-shanghai --zone cn-shanghai-e
+# An instance's deleted image is listed as not available, beside the others.
+expect 0 "m-acwinvdeleted00001  no" images --region cn-shanghai
 with_env ALIBABA_CLOUD_REGION_ID="$R"
 expect 0 "zone: cn-hangzhou-h" disk-info --disk "$D"
 expect 0 "completed: yes" snapshot --disk "$D" --wait --poll-ms 0
@@ -157,6 +165,8 @@ same_facts snapshot --disk "$D" --wait --region "$R" --poll-ms 0
 same_facts vpcs --region "$R"
 acw --json vpcs --region "$R"
 [ "$(jq -r '.vpcs[0]."vpc-id"' "$WORK/out")" = vpc-acwdemo0000000001 ] || fail "vpcs: the list in JSON"
+same_facts databases --engine postgresql
+same_facts inventory --region cn-shanghai --zones --networks
 # A usage error and a failure: still one document, the error with operation, resource and code.
 acw --json disk-info --region "$R"
 [ "$(jq -r '.error.operation' "$WORK/out")" = usage ] || fail "the JSON usage error document"

@@ -132,9 +132,13 @@ void AddImages(CommandTable& sTable) {
     }
     std::vector<Record> vecItems;
     for (const std::string& strImageId : vecIds) {
+      // The library finds only available images: an instance's image may
+      // have been deleted or deprecated since. Listed as not available, so
+      // one such image does not hide the others.
       AliCloudWrapper::SImageInfoLib sImage;
-      if (!sContext.sFacade.GetImageInfoForImage(pOptions->strRegion, strImageId, sImage)) return false;
-      vecItems.push_back({{"image-id", sImage.strImageId},
+      const bool bAvailable = sContext.sFacade.GetImageInfoForImage(pOptions->strRegion, strImageId, sImage);
+      vecItems.push_back({{"image-id", strImageId},
+                          {"available", bAvailable ? "yes" : "no"},
                           {"name", sImage.strImageName},
                           {"architecture", sImage.strArchitecture},
                           {"platform", sImage.strOSName}});

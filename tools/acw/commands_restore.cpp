@@ -3,9 +3,9 @@
 //
 // A restore makes, in order: an image from the backup's snapshots, an
 // instance from that image (created stopped), then starts it. When a step
-// fails, what this run made is removed again, newest first, so nothing half
-// made stays billed: the instance (stopped first, then its disks that outlive
-// it), then the image. --keep-on-failure keeps it all for inspection.
+// fails, what this run made is removed again, so nothing half made stays
+// billed: the instance (stopped first), the image, then the instance's disks
+// that outlived it. --keep-on-failure keeps it all for inspection.
 #include "Awaits.h"
 #include "Manifest.h"
 #include "Tool.h"
@@ -27,44 +27,44 @@ struct SRemoval {
   std::vector<std::string> vecLeft;  // "disk d-1: <reason>"
 };
 
-// Stops the instance when it runs, deletes it, then deletes those of its
-// disks that outlived it (a data disk not deleted with its instance) when
-// bWithDisks. Records every outcome in sRemoval; never throws for the
-// service's refusals.
-void RemoveInstance(SContext& sContext, const std::string& strInstanceId, bool bWithDisks,
-                    const SWaitBounds& sBounds, SRemoval& sRemoval) {
+// Stops the instance when it runs and deletes it. sInstance gets its record
+// as it was before (its disks and elastic IP, for what must go after it).
+// Records every outcome in sRemoval; never throws for the service's refusals.
+void RemoveInstance(SContext& sContext, const std::string& strInstanceId, const SWaitBounds& sBounds,
+                    SVMInfoLib& sInstance, SRemoval& sRemoval) {
   auto& sFacade = sContext.sFacade;
   const std::string strWhat = "instance " + strInstanceId;
-  auto fnLeft = [&](const std::string& strResource) {
-    sRemoval.vecLeft.push_back(strResource + ": " + sFacade.GetLastError());
-  };
-  SVMInfoLib sInstance;
-  if (!sFacade.GetVMInfoForVM(strInstanceId, sInstance, AliCloudWrapper::VM_PROP_VM_DISK_LIST, 0)) {
-    return fnLeft(strWhat);
-  }
+  auto fnLeft = [&] { sRemoval.vecLeft.push_back(strWhat + ": " + sFacade.GetLastError()); };
+  if (!sFacade.GetVMInfoForVM(strInstanceId, sInstance, AliCloudWrapper::VM_PROP_VM_DISK_LIST, 0)) return fnLeft();
   try {
     if (sInstance.strStatus != STOPPED) {
       // A starting or running instance cannot be deleted: stop it first.
       if (sInstance.strStatus == RUNNING && !sFacade.PowerOffInstance(strInstanceId, true, true, false)) {
-        return fnLeft(strWhat);
+        return fnLeft();
       }
-      if (!AwaitInstanceStatus(sContext, strInstanceId, STOPPED, sBounds)) return fnLeft(strWhat);
+      if (!AwaitInstanceStatus(sContext, strInstanceId, STOPPED, sBounds)) return fnLeft();
     }
   } catch (const OperationError& e) {
     sRemoval.vecLeft.push_back(strWhat + ": " + e.what());
     return;
   }
-  if (!sFacade.DeleteInstance(strInstanceId)) return fnLeft(strWhat);
+  if (!sFacade.DeleteInstance(strInstanceId)) return fnLeft();
   sRemoval.vecRemoved.push_back(strWhat);
-  if (!bWithDisks) return;
+}
+
+// Deletes those of the deleted instance's disks that outlived it (a data
+// disk not deleted with its instance).
+void RemoveDisks(SContext& sContext, const SVMInfoLib& sInstance, SRemoval& sRemoval) {
+  auto& sFacade = sContext.sFacade;
   for (const auto& sDisk : sInstance.vecDisks) {
+    const std::string strWhat = "disk " + sDisk.strDiskId;
     bool bExists = true;
     if (!sFacade.DoesDiskExist(sInstance.strRegionId, sDisk.strDiskId, bExists)) {
-      fnLeft("disk " + sDisk.strDiskId);
+      sRemoval.vecLeft.push_back(strWhat + ": " + sFacade.GetLastError());
     } else if (bExists && !sFacade.DeleteDisk(sDisk.strDiskId)) {
-      fnLeft("disk " + sDisk.strDiskId);
+      sRemoval.vecLeft.push_back(strWhat + ": " + sFacade.GetLastError());
     } else if (bExists) {
-      sRemoval.vecRemoved.push_back("disk " + sDisk.strDiskId);
+      sRemoval.vecRemoved.push_back(strWhat);
     }
   }
 }
@@ -102,11 +102,15 @@ class RestoreRun {
     Require(AwaitInstanceStatus(m_sContext, m_strInstanceId, RUNNING, m_sBounds), "the wait for the start");
   }
 
-  // Removes what the run made, newest first.
+  // Removes what the run made, each after what depends on it: the instance
+  // (which uses the image and holds the disks), the image, then the disks
+  // that outlived the instance.
   SRemoval Undo() {
     SRemoval sRemoval;
-    if (!m_strInstanceId.empty()) RemoveInstance(m_sContext, m_strInstanceId, true, m_sBounds, sRemoval);
+    SVMInfoLib sInstance;
+    if (!m_strInstanceId.empty()) RemoveInstance(m_sContext, m_strInstanceId, m_sBounds, sInstance, sRemoval);
     if (!m_strImageId.empty()) RemoveImage(m_sContext, m_sManifest.sInstance.strRegionId, m_strImageId, sRemoval);
+    RemoveDisks(m_sContext, sInstance, sRemoval);
     return sRemoval;
   }
 
@@ -122,7 +126,9 @@ class RestoreRun {
  private:
   void MakeImage(const std::string& strRegion) {
     std::vector<std::string> vecDataSnapshots;
-    for (size_t i = 1; i < m_sManifest.vecDisks.size(); ++i) vecDataSnapshots.push_back(m_sManifest.vecDisks[i].strSnapshotId);
+    for (size_t i = 1; i < m_sManifest.vecDisks.size(); ++i) {
+      vecDataSnapshots.push_back(m_sManifest.vecDisks[i].strSnapshotId);
+    }
     const SVMInfoLib& sSource = m_sManifest.sInstance;
     Require(m_sContext.sFacade.CreateImageFromDiskSnapshots(
                 strRegion, m_sManifest.vecDisks.front().strSnapshotId, vecDataSnapshots, sSource.strArchitecture,
@@ -254,7 +260,9 @@ void AddDeleteInstance(CommandTable& sTable) {
   sCommand.fnResource = [pOptions] { return "instance " + pOptions->strInstance; };
   sCommand.fnRun = [pOptions](SContext& sContext) {
     SRemoval sRemoval;
-    RemoveInstance(sContext, pOptions->strInstance, pOptions->bWithDisks, pOptions->sBounds, sRemoval);
+    SVMInfoLib sInstance;
+    RemoveInstance(sContext, pOptions->strInstance, pOptions->sBounds, sInstance, sRemoval);
+    if (pOptions->bWithDisks && sRemoval.vecLeft.empty()) RemoveDisks(sContext, sInstance, sRemoval);
     sContext.sOut.Values("removed", sRemoval.vecRemoved);
     if (!sRemoval.vecLeft.empty()) throw OperationError("could not remove: " + Listed(sRemoval.vecLeft));
     return true;

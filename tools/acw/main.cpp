@@ -88,7 +88,8 @@ int Execute(const SCommand& sCommand, const SGlobals& sGlobals) {
                 sFacade.GetLastError());
   }
   if (sCommand.bNeedsDatabase && !sFacade.ConnectRDS(sKey.strKeyId, sKey.strSecret)) {
-    return Fail(sOut, "connect", "access key " + sKey.strKeyId + " (from " + sKey.strSource + ") with the database service",
+    return Fail(sOut, "connect",
+                "access key " + sKey.strKeyId + " (from " + sKey.strSource + ") with the database service",
                 sFacade.GetLastError());
   }
   SContext sContext{sFacade, sOut};

@@ -197,9 +197,14 @@ struct ListNames {
 // an empty list with the real totals.
 void AddPagedList(const ActionContext& ctx, boost::json::object& out, const std::vector<boost::json::object>& items,
                   ListNames names, PageRules rules);
-// The same over items selected in place (no copy of the whole selection): for large collections.
-void AddPagedList(const ActionContext& ctx, boost::json::object& out, const std::vector<const boost::json::object*>& items,
-                  ListNames names, PageRules rules);
+// A listing's matches read in place, so only the page is copied: `count` items, the n-th through
+// `at(n)`. For large collections (the instance listing pages its region's index).
+struct ItemView {
+    size_t count = 0;
+    std::function<const boost::json::object&(size_t)> at;
+};
+void AddPagedList(const ActionContext& ctx, boost::json::object& out, const ItemView& items, ListNames names,
+                  PageRules rules);
 // The list without paging: out[wrapper][item] = [...].
 void AddList(boost::json::object& out, const std::vector<boost::json::object>& items, ListNames names);
 
@@ -216,9 +221,10 @@ struct TokenRules {
 // "TotalCount"; otherwise AddPagedList by number, with "NextToken": "".
 void AddEcsList(const ActionContext& ctx, boost::json::object& out, const std::vector<boost::json::object>& items,
                 ListNames names, PageRules pages, TokenRules tokens);
-// The same over items selected in place (no copy of the whole selection).
-void AddEcsList(const ActionContext& ctx, boost::json::object& out, const std::vector<const boost::json::object*>& items,
-                ListNames names, PageRules pages, TokenRules tokens);
+
+// The same over matches read in place.
+void AddEcsList(const ActionContext& ctx, boost::json::object& out, const ItemView& items, ListNames names,
+                PageRules pages, TokenRules tokens);
 
 using ActionHandler = std::function<boost::json::object(ActionContext&)>;
 

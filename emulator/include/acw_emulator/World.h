@@ -17,6 +17,7 @@
 #include <boost/json/object.hpp>
 #include <boost/json/value.hpp>
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -57,6 +58,12 @@ public:
     // Items for which `keep` is true, copied, in listing order.
     [[nodiscard]] std::vector<boost::json::object> Select(
         std::string_view collection, const std::function<bool(const boost::json::object&)>& keep) const;
+    // Positions in Items("Instances") of the instances of `region`, and of its `zone` when that
+    // is not empty, in listing order: what a DescribeInstances page reads without scanning every
+    // instance. Built on first use after the instances changed (Put, Remove, or a different
+    // count; see instance_index.cpp); valid until the next change. An instance's RegionId and
+    // ZoneId change only through Put.
+    [[nodiscard]] const std::vector<size_t>& InstancesIn(std::string_view region, std::string_view zone) const;
 
     // A fresh id: prefix + "-acw" + 16 base-36 digits of a counter, e.g. "i-acw000000000000001f".
     // Deterministic: the same sequence after every Reset.
@@ -98,7 +105,17 @@ private:
         boost::json::value value;
         uint64_t dueAtRequest = 0;
     };
+    // Instance positions by "<region>" and by "<region>\n<zone>", and the instance count and
+    // change count they were built at.
+    struct InstanceIndex {
+        std::map<std::string, std::vector<size_t>, std::less<>> byPlace;
+        uint64_t builtAtChange = 0;
+        size_t builtForCount = 0;
+        bool built = false;
+    };
     std::map<std::string, std::vector<boost::json::object>, std::less<>> m_items;
+    uint64_t m_instanceChanges = 0;  // Put and Remove of instances
+    mutable InstanceIndex m_instanceIndex;
     std::vector<PendingChange> m_pending;
     uint64_t m_requests = 0;
     uint64_t m_nextId = 1;
