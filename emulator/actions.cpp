@@ -373,11 +373,16 @@ ItemView ViewOf(const std::vector<json::object>& items) {
 }
 
 // out[wrapper][item] = the items [first, last) of the view, internal members stripped.
+// The page is made in the storage of `out`, so moving it in copies nothing.
 void AddPage(json::object& out, const ItemView& items, int64_t first, int64_t last, ListNames names) {
-    json::array array;
+    json::array array(out.storage());
     array.reserve(static_cast<size_t>(last - first));
-    for (int64_t n = first; n < last; ++n) array.push_back(World::Public(items.at(static_cast<size_t>(n))));
-    out[names.wrapper] = json::object{{names.item, std::move(array)}};
+    for (int64_t n = first; n < last; ++n) {
+        array.push_back(World::Public(items.at(static_cast<size_t>(n)), out.storage()));
+    }
+    json::object wrapper(out.storage());
+    wrapper.emplace(names.item, std::move(array));
+    out[names.wrapper] = std::move(wrapper);
 }
 
 }  // namespace

@@ -179,7 +179,7 @@ json::object DescribeInstances(ActionContext& ctx) {
     }
     const std::vector<size_t>& selected = narrowed ? filtered : inPlace;
     const ItemView view{selected.size(), [&](size_t n) -> const json::object& { return stored[selected[n]]; }};
-    json::object out;
+    json::object out(ctx.answerStorage);
     // MaxResults below 10 is raised to 10 and above 100 lowered to 100, as documented.
     AddEcsList(ctx, out, view, {"Instances", "Instance"}, kEcsPaging, TokenRules{10, 10, 100, true});
     for (json::value& instance : out["Instances"].as_object()["Instance"].as_array()) {

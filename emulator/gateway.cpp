@@ -258,7 +258,8 @@ Reply Exchange::ApplyFault(const Fault& fault, const ActionHandler& handler) {
 }
 
 Reply Exchange::Success(json::object body) {
-    json::object doc;
+    // In the body's own storage, so its members move over without a copy.
+    json::object doc(body.storage());
     doc["RequestId"] = m_requestId;
     for (auto& [key, value] : body) {
         if (key != "RequestId") doc[key] = std::move(value);

@@ -175,14 +175,15 @@ void DeepMerge(json::object& base, const json::object& over) {
     }
 }
 
-json::value StripInternal(const json::value& value) {
-    if (value.is_object()) return World::Public(value.as_object());
+json::value StripInternal(const json::value& value, const json::storage_ptr& storage) {
+    if (value.is_object()) return World::Public(value.as_object(), storage);
     if (value.is_array()) {
-        json::array out;
-        for (const auto& v : value.as_array()) out.push_back(StripInternal(v));
+        json::array out(storage);
+        out.reserve(value.as_array().size());
+        for (const auto& v : value.as_array()) out.push_back(StripInternal(v, storage));
         return out;
     }
-    return value;
+    return json::value(value, storage);
 }
 
 std::string ItemId(const json::object& item, const std::string& idMember) {
@@ -310,12 +311,12 @@ void World::OnRequest() {
     m_pending.erase(std::remove_if(m_pending.begin(), m_pending.end(), due), m_pending.end());
 }
 
-json::object World::Public(const json::object& item) {
-    json::object out;
+json::object World::Public(const json::object& item, json::storage_ptr storage) {
+    json::object out(storage);
     out.reserve(item.size());
     for (const auto& [key, value] : item) {
-        if (!key.empty() && key.front() == '_') continue;
-        out[key] = StripInternal(value);
+        // Keys of a stored item are unique already: emplace adds without a second lookup.
+        if (!key.empty() && key.front() != '_') out.emplace(key, StripInternal(value, storage));
     }
     return out;
 }

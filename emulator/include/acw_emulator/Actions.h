@@ -47,7 +47,9 @@
 
 #include <acw_emulator/World.h>
 
+#include <boost/json/monotonic_resource.hpp>
 #include <boost/json/object.hpp>
+#include <boost/json/storage_ptr.hpp>
 
 #include <cstdint>
 #include <functional>
@@ -130,6 +132,10 @@ public:
     const Params& params;
     World& world;
     int64_t now;  // the emulator clock, seconds since the epoch
+    // An arena for the answer document: a large listing is built and printed without a heap
+    // allocation per member, and freed at once with the answer. Actions whose answers are big
+    // create their document (and the lists in it) here; any other storage works too.
+    boost::json::storage_ptr answerStorage = boost::json::make_shared_resource<boost::json::monotonic_resource>();
 
     // The first value of `name`; nullopt when absent. An empty value counts as given.
     [[nodiscard]] std::optional<std::string> Get(std::string_view name) const;

@@ -81,7 +81,9 @@ public:
     [[nodiscard]] uint64_t RequestCount() const { return m_requests; }
 
     // A copy without the internal "_" members (recursively), for answers.
-    [[nodiscard]] static boost::json::object Public(const boost::json::object& item);
+    // The copy is made in `storage` (the answer's arena when it goes into an answer).
+    [[nodiscard]] static boost::json::object Public(const boost::json::object& item,
+                                                    boost::json::storage_ptr storage = {});
     // The whole world as JSON (every collection, internal members included).
     [[nodiscard]] boost::json::object Dump() const;
     // Adds or replaces the items of {"<Collection>": [items...]}; see Emulator::Seed.
