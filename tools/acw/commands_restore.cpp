@@ -237,6 +237,7 @@ void PrintRestored(SContext& sContext, const std::string& strInstanceId) {
   sContext.sOut.Field("status", sInstance.strStatus);
   sContext.sOut.Field("zone", sInstance.strZoneId);
   sContext.sOut.Values("private-ip", sInstance.sNetworkInfo.vecPrivateIpAddresses);
+  sContext.sOut.Values("public-ip", sInstance.vecPublicIpAddresses);
   sContext.sOut.Field("eip-address", sInstance.sElasticIPAddress.strIpAddress);
   sContext.sOut.Field("eip-allocation-id", sInstance.sElasticIPAddress.strAllocationId);
   std::vector<std::string> vecGroups;
