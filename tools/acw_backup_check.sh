@@ -33,6 +33,17 @@ made_ids() {
 snapshot_ids() { control GET world | jq -r '.Snapshots[].SnapshotId' | sort; }
 I=i-acwemu00000000000001
 WAIT=(--poll-ms 0 --max-polls 20)
+SOURCE_EIP=eip-acwdemo0000000001
+SG2=sg-acwcheck000000002
+
+# The source gets what a restore must carry over: a second security group, a
+# public IP and the world's elastic IP. That address stays bound to the source,
+# so every restore makes a new one.
+control POST seed "$(control GET world | jq -c --arg i "$I" --arg sg "$SG2" '{
+  SecurityGroups: [{SecurityGroupId: $sg, VpcId: "vpc-acwdemo0000000001", _RegionId: "cn-hangzhou"}],
+  Instances: [.Instances[] | select(.InstanceId == $i) | .SecurityGroupIds.SecurityGroupId += [$sg]
+              | .PublicIpAddress.IpAddress = ["47.100.0.9"] | .InternetMaxBandwidthOut = 5]}')" >/dev/null &&
+  acw eip-bind --allocation "$SOURCE_EIP" --instance "$I" || fail "setting up the source instance"
 
 # ---- backup -> manifest -> restore, and the manifest's facts in the JSON output
 if acw --json backup --instance "$I" --out b1.json "${WAIT[@]}"; then
@@ -63,40 +74,48 @@ BEFORE=$(made_ids)
 if acw --json restore --manifest b1.json "${WAIT[@]}"; then
   NEW=$(jq -r '."instance-id"' "$WORK/out")
   IMAGE=$(jq -r '."image-id"' "$WORK/out")
+  EIP=$(jq -r '."eip-allocation-id"' "$WORK/out")
   world_instance=$(control GET world | jq -c --arg id "$NEW" '.Instances[] | select(.InstanceId == $id)
-                   | [.Status, .ImageId, (.SecurityGroupIds.SecurityGroupId | join(","))]')
-  if [ "$world_instance" != "[\"Running\",\"$IMAGE\",\"sg-acwdemo0000000001\"]" ] ||
-     [ "$(jq '.disks | length' "$WORK/out")" != "$(jq '.disks | length' b1.json)" ]; then
+                   | [.Status, .ImageId, (.SecurityGroupIds.SecurityGroupId | join(",")), .EipAddress.AllocationId,
+                      (.PublicIpAddress.IpAddress | length)]')
+  if [ "$world_instance" != "[\"Running\",\"$IMAGE\",\"sg-acwdemo0000000001,$SG2\",\"$EIP\",1]" ] ||
+     [ "$EIP" = "$SOURCE_EIP" ] || [ "$(jq '.disks | length' "$WORK/out")" != "$(jq '.disks | length' b1.json)" ]; then
     fail "restore: the new instance $NEW is not the backed-up one ($world_instance)"
   else
-    ok "restore made $NEW from $IMAGE, running, with its disks and group"
+    ok "restore made $NEW from $IMAGE, running, with its disks, groups, public IP and a new EIP $EIP"
   fi
   # Removing the restore again: back to the world before it.
-  acw delete-instance --instance "$NEW" --with-disks "${WAIT[@]}" && acw delete-image --image "$IMAGE" --region cn-hangzhou
+  acw delete-instance --instance "$NEW" --with-disks --with-eip "${WAIT[@]}" &&
+    acw delete-image --image "$IMAGE" --region cn-hangzhou
   [ "$(made_ids)" = "$BEFORE" ] && ok "delete-instance and delete-image remove the restore" ||
     fail "what the restore made is not gone"
 else
   fail "acw restore"
 fi
 
-# ---- a restore that fails at each step leaves nothing it made
-restore_fails_clean() {  # restore_fails_clean <action refused> <text of the reason>
+# ---- a restore that fails at each step leaves nothing it made, removed in order
+restore_fails_clean() {  # restore_fails_clean <action refused> <text of the reason> <kinds removed, in order>
   local before
   before=$(made_ids)
   control POST faults "{\"kind\":\"ErrorResponse\",\"action\":\"$1\",\"code\":\"Forbidden.RiskControl\",\"status\":403}" >/dev/null
   if acw --json restore --manifest b1.json "${WAIT[@]}"; then
     fail "restore succeeded despite a refused $1"
   elif [ "$(made_ids)" != "$before" ] || [ "$(jq -r '."not-removed" | length' "$WORK/out")" != 0 ] ||
-       ! grep -qF "$2" "$WORK/err" || [ "$(jq -r .error.code "$WORK/out")" != Forbidden.RiskControl ]; then
+       ! grep -qF "$2" "$WORK/err" || [ "$(jq -r .error.code "$WORK/out")" != Forbidden.RiskControl ] ||
+       [ "$(jq -r '[.removed[] | split(" ")[0]] | join(" ")' "$WORK/out")" != "$3" ]; then
     fail "restore with a refused $1 left: $(diff <(echo "$before") <(made_ids) | grep '^>')"
   else
     ok "refused $1: removed $(jq -c .removed "$WORK/out")"
   fi
   control DELETE faults >/dev/null
 }
-restore_fails_clean CreateImage "the image creation failed"
-restore_fails_clean CreateInstance "the instance creation failed"
-restore_fails_clean StartInstance "the start of the instance failed"
+restore_fails_clean CreateImage "the image creation failed" ""
+restore_fails_clean CreateInstance "the instance creation failed" "image"
+restore_fails_clean StartInstance "the start of the instance failed" "instance image"
+# A refused bind: the new address is released at once, the rest by the undo.
+restore_fails_clean AssociateEipAddress "the peripheral components failed" "instance image"
+# A refused public IP after the new address was bound: the undo releases it.
+restore_fails_clean AllocatePublicIpAddress "the peripheral components failed" "instance eip image"
 
 # --keep-on-failure keeps the image for inspection, and says so.
 control POST faults '{"kind":"ErrorResponse","action":"CreateInstance","code":"Forbidden.RiskControl","status":403}' >/dev/null

@@ -74,7 +74,9 @@ expect 0 "status: In_use" disk-info --region "$R" --disk "$D"
 expect 0 "vpc-acwdemo0000000001  acw-demo-vpc" vpcs --region "$R"
 expect 0 "rm-acwdemo0000000002   PostgreSQL  14.0" databases
 expect 2 "--engine: oracle not in" databases --engine oracle
-expect 0 "i-acwinv000000000003" inventory --region cn-shanghai
+# One region: its name, as in the list of every region, and its instances.
+expect 0 "cn-shanghai  China (Shanghai)" inventory --region cn-shanghai
+grep -q "^i-acwinv000000000003 " "$WORK/out" || fail "inventory --region: the region's instances"
 expect 0 "zones: 10" inventory --zones
 expect 2 "'instance-types' needs --region" instance-types
 expect 0 "ecs.t5-lc2m1.nano" instance-types --region cn-shanghai --zone cn-shanghai-e
@@ -140,9 +142,13 @@ expect 0 "polls: 2" --emulator snapshot --disk "$D" --wait --poll-ms 0
 with_env
 
 # ---- --json: one document with the same facts as the text.
-# text_of_json: the document's scalars and lists of scalars as "key: value" lines.
+# text_of_json: the document's scalars and lists of scalars as "key: value" lines,
+# each (non-empty) table of a command's several as its "key: count" line (the
+# one list of a command has its "count" already).
 text_of_json() {
-  jq -r 'to_entries[] | .key as $k | (.value | if type == "array" then .[] else . end)
+  jq -r 'has("count") as $list | to_entries[] | .key as $k
+         | (.value | if type == "array" and (.[0] | type) == "object" then (if $list then empty else length end)
+                     elif type == "array" then .[] else . end)
          | select(type != "object")
          | "\($k): \(if . == true then "yes" elif . == false then "no" else . end)"' "$WORK/out"
 }

@@ -22,8 +22,9 @@ for program in "$ACW" "$EMULATOR"; do
   fi
 done
 
-# The demo world's instance lives in this region.
+# The demo world's instance lives in this region, beside an elastic IP it can take.
 REGION=cn-hangzhou
+SOURCE_EIP=eip-acwdemo0000000001
 
 # shellcheck source=tools/emulator_session.sh
 . "$(dirname "$0")/emulator_session.sh"
@@ -75,13 +76,16 @@ step "connect: prove the access key with the compute service" connect
 step "which instance is this? (instance metadata service)" instance-id
 INSTANCE=$(value instance-id)
 step "inventory: the regions, instances and networks of $REGION" inventory --region "$REGION" --networks
+step "give $INSTANCE its public address: the elastic IP $SOURCE_EIP" \
+  eip-bind --allocation "$SOURCE_EIP" --instance "$INSTANCE"
 
 step "backup: every disk of $INSTANCE, each snapshot waited until complete" \
   backup --instance "$INSTANCE" --out "$WORK/backup.json" --poll-ms 200 --max-polls 50
 for snapshot in $(jq -r '.disks[]."snapshot-id"' "$WORK/backup.json"); do MADE+=("snapshot $snapshot"); done
 MADE+=("manifest $(basename "$WORK/backup.json") ($(jq '.disks | length' "$WORK/backup.json") disk(s))")
 
-step "restore: a new instance from the manifest (image, instance, start)" \
+# The source keeps running and keeps its address: the restore gets a new one.
+step "restore: a new instance from the manifest (image, instance, start, addresses, groups)" \
   restore --manifest "$WORK/backup.json" --name acw-demo-restored --poll-ms 200 --max-polls 50
 RESTORED=$(value instance-id)
 IMAGE=$(value image-id)
@@ -89,10 +93,15 @@ MADE+=("image $IMAGE" "instance $RESTORED")
 DISKS=$(sed -n '/^DISK-ID/,$p' <<<"$OUT" | tail -n +2 | awk '{print $1}' | paste -sd, -)
 [ -n "$DISKS" ] || fail "the restored instance has no disks"
 ADDRESS=$(value private-ip)
+EIP_ADDRESS=$(value eip-address)
+NEW_EIP=$(value eip-allocation-id)
+[ "$NEW_EIP" != "$SOURCE_EIP" ] || fail "the restored instance took the source's elastic IP"
+MADE+=("eip $NEW_EIP ($EIP_ADDRESS)")
 GROUPS_OF_RESTORED=$(sed -n 's/^security-group: //p' <<<"$OUT" | paste -sd, -)
 [ -n "$GROUPS_OF_RESTORED" ] || fail "the restored instance has no security group"
 
-step "clean up: the restored instance and its disks" delete-instance --instance "$RESTORED" --with-disks --poll-ms 200
+step "clean up: the restored instance, its disks and its new elastic IP" \
+  delete-instance --instance "$RESTORED" --with-disks --with-eip --poll-ms 200
 while read -r removed; do REMOVED+=("$removed"); done < <(sed -n 's/^removed: //p' <<<"$OUT")
 step "clean up: the image" delete-image --region "$REGION" --image "$IMAGE"
 REMOVED+=("image $IMAGE")
@@ -101,7 +110,8 @@ while read -r snapshot; do REMOVED+=("snapshot $snapshot"); done < <(sed -n 's/^
 
 echo
 echo "==> summary: backup and restore of $INSTANCE against the emulator"
-echo "    restored instance: $RESTORED (address $ADDRESS, groups $GROUPS_OF_RESTORED, disks $DISKS)"
+echo "    restored instance: $RESTORED (address $ADDRESS, elastic IP $EIP_ADDRESS, groups $GROUPS_OF_RESTORED," \
+  "disks $DISKS)"
 echo "    made:"
 printf '      %s\n' "${MADE[@]}"
 echo "    removed:"

@@ -1,5 +1,7 @@
 #include "Awaits.h"
 
+#include <strings.h>
+
 #include <iostream>
 
 namespace acw {
@@ -80,6 +82,23 @@ bool AwaitInstanceStatus(SContext& sContext, const std::string& strInstanceId, c
         if (!sContext.sFacade.GetStatusOfInstance(strInstanceId, strStatus)) return false;
         sPoll.strState = strStatus;
         sPoll.eState = strStatus == strWanted ? SPoll::EState::Done : SPoll::EState::Pending;
+        return true;
+      },
+      false);
+}
+
+bool AwaitAddressUnbound(SContext& sContext, const std::string& strRegion, const std::string& strAllocationId,
+                         const SWaitBounds& sBounds) {
+  return Await(
+      sContext, "eip " + strAllocationId, "become unbound", sBounds,
+      [&](SPoll& sPoll) {
+        AliCloudWrapper::SElasticIPAddress sAddress;
+        if (!sContext.sFacade.GetElasticIPAddress(strRegion, strAllocationId, sAddress)) return false;
+        sPoll.strState = sAddress.strStatus;
+        // The services spell the status in either letter case.
+        const bool bUnbound =
+            sAddress.strInstanceId.empty() && strcasecmp(sAddress.strStatus.c_str(), "Available") == 0;
+        sPoll.eState = bUnbound ? SPoll::EState::Done : SPoll::EState::Pending;
         return true;
       },
       false);

@@ -28,4 +28,10 @@ void AwaitImage(SContext& sContext, const std::string& strRegion, const std::str
 bool AwaitInstanceStatus(SContext& sContext, const std::string& strInstanceId, const std::string& strWanted,
                          const SWaitBounds& sBounds);
 
+// Until the elastic IP is bound to nothing ("Available"), as it becomes when
+// its instance is deleted: only then will the service release it. False when
+// a look failed; throws OperationError when a bound is reached.
+bool AwaitAddressUnbound(SContext& sContext, const std::string& strRegion, const std::string& strAllocationId,
+                         const SWaitBounds& sBounds);
+
 }  // namespace acw

@@ -42,8 +42,15 @@ Record InstanceRecord(const SVMInfoLib& sInstance) {
 bool RegionsInScope(SContext& sContext, const std::string& strRegion, uint64_t nMask,
                     std::vector<SDCInfoLib>& vecRegions) {
   if (strRegion.empty()) return sContext.sFacade.GetRegionInfoList(vecRegions, nMask, 0);
+  // One region's query leaves its name empty: the name comes from the region
+  // list (which, with no properties asked, is the one listing request).
+  std::vector<SDCInfoLib> vecListed;
+  if (!sContext.sFacade.GetRegionInfoList(vecListed, 0, 0)) return false;
   SDCInfoLib sRegion;
   if (!sContext.sFacade.GetRegionInfoForRegion(strRegion, nMask, 0, sRegion)) return false;
+  for (const SDCInfoLib& sListed : vecListed) {
+    if (sListed.strRegionId == strRegion) sRegion.strLocalName = sListed.strLocalName;
+  }
   vecRegions.push_back(std::move(sRegion));
   return true;
 }

@@ -2,10 +2,12 @@
 // made: "acw restore", "acw delete-instance", "acw delete-image".
 //
 // A restore makes, in order: an image from the backup's snapshots, an
-// instance from that image (created stopped), then starts it. When a step
-// fails, what this run made is removed again, so nothing half made stays
-// billed: the instance (stopped first), the image, then the instance's disks
-// that outlived it. --keep-on-failure keeps it all for inspection.
+// instance from that image (created stopped), starts it, then gives it the
+// extras its source had (an elastic IP, a public IP, its further security
+// groups). When a step fails, what this run made is removed again, so nothing
+// half made stays billed: the instance (stopped first), a new elastic IP it
+// held, the image, then the instance's disks that outlived it.
+// --keep-on-failure keeps it all for inspection.
 #include "Awaits.h"
 #include "Manifest.h"
 #include "Tool.h"
@@ -27,14 +29,18 @@ struct SRemoval {
   std::vector<std::string> vecLeft;  // "disk d-1: <reason>"
 };
 
-// Stops the instance when it runs and deletes it. sInstance gets its record
-// as it was before (its disks and elastic IP, for what must go after it).
-// Records every outcome in sRemoval; never throws for the service's refusals.
-void RemoveInstance(SContext& sContext, const std::string& strInstanceId, const SWaitBounds& sBounds,
+// Stops the instance when it runs and deletes it; true when it is gone.
+// sInstance gets its record as it was before (its disks and elastic IP, for
+// what must go after it). Records every outcome in sRemoval; never throws for
+// the service's refusals.
+bool RemoveInstance(SContext& sContext, const std::string& strInstanceId, const SWaitBounds& sBounds,
                     SVMInfoLib& sInstance, SRemoval& sRemoval) {
   auto& sFacade = sContext.sFacade;
   const std::string strWhat = "instance " + strInstanceId;
-  auto fnLeft = [&] { sRemoval.vecLeft.push_back(strWhat + ": " + sFacade.GetLastError()); };
+  auto fnLeft = [&] {
+    sRemoval.vecLeft.push_back(strWhat + ": " + sFacade.GetLastError());
+    return false;
+  };
   if (!sFacade.GetVMInfoForVM(strInstanceId, sInstance, AliCloudWrapper::VM_PROP_VM_DISK_LIST, 0)) return fnLeft();
   try {
     if (sInstance.strStatus != STOPPED) {
@@ -46,9 +52,36 @@ void RemoveInstance(SContext& sContext, const std::string& strInstanceId, const 
     }
   } catch (const OperationError& e) {
     sRemoval.vecLeft.push_back(strWhat + ": " + e.what());
-    return;
+    return false;
   }
   if (!sFacade.DeleteInstance(strInstanceId)) return fnLeft();
+  sRemoval.vecRemoved.push_back(strWhat);
+  return true;
+}
+
+// Releases the elastic IP strAllocationId that the instance sInstance held.
+// The service keeps an address when its instance is deleted and releases only
+// an unbound one, so this runs after the instance is gone (bInstanceGone) and
+// waits until the address shows unbound.
+void RemoveAddress(SContext& sContext, const SVMInfoLib& sInstance, const std::string& strAllocationId,
+                   bool bInstanceGone, const SWaitBounds& sBounds, SRemoval& sRemoval) {
+  auto& sFacade = sContext.sFacade;
+  const std::string strWhat = "eip " + strAllocationId;
+  if (!bInstanceGone) {
+    sRemoval.vecLeft.push_back(strWhat + ": still bound to instance " + sInstance.strInstanceId +
+                               ", which was not removed");
+    return;
+  }
+  try {
+    if (!AwaitAddressUnbound(sContext, sInstance.strRegionId, strAllocationId, sBounds) ||
+        !sFacade.ReleaseEIPAddress(strAllocationId)) {
+      sRemoval.vecLeft.push_back(strWhat + ": " + sFacade.GetLastError());
+      return;
+    }
+  } catch (const OperationError& e) {
+    sRemoval.vecLeft.push_back(strWhat + ": " + e.what());
+    return;
+  }
   sRemoval.vecRemoved.push_back(strWhat);
 }
 
@@ -100,30 +133,55 @@ class RestoreRun {
     Require(AwaitInstanceStatus(m_sContext, m_strInstanceId, STOPPED, m_sBounds), "the wait for the new instance");
     Require(m_sContext.sFacade.PowerOnInstance(m_strInstanceId), "the start of the instance");
     Require(AwaitInstanceStatus(m_sContext, m_strInstanceId, RUNNING, m_sBounds), "the wait for the start");
+    // The instance was created in the first of the backed-up groups; the
+    // others are joined here.
+    SVMInfoLib sRestored = sTarget;
+    sRestored.strInstanceId = m_strInstanceId;
+    Require(m_sContext.sFacade.AddPeripheralComponents(sRestored, m_sManifest.strConfigDocument),
+            "the peripheral components");
   }
 
   // Removes what the run made, each after what depends on it: the instance
-  // (which uses the image and holds the disks), the image, then the disks
-  // that outlived the instance.
+  // (which uses the image and holds the disks and the address), a new elastic
+  // IP it held, the image, then the disks that outlived the instance.
   SRemoval Undo() {
     SRemoval sRemoval;
     SVMInfoLib sInstance;
-    if (!m_strInstanceId.empty()) RemoveInstance(m_sContext, m_strInstanceId, m_sBounds, sInstance, sRemoval);
+    bool bInstanceGone = true;
+    if (!m_strInstanceId.empty()) {
+      bInstanceGone = RemoveInstance(m_sContext, m_strInstanceId, m_sBounds, sInstance, sRemoval);
+    }
+    const std::string strAddress = NewAddress(sInstance);
+    if (!strAddress.empty()) RemoveAddress(m_sContext, sInstance, strAddress, bInstanceGone, m_sBounds, sRemoval);
     if (!m_strImageId.empty()) RemoveImage(m_sContext, m_sManifest.sInstance.strRegionId, m_strImageId, sRemoval);
     RemoveDisks(m_sContext, sInstance, sRemoval);
     return sRemoval;
   }
 
-  std::vector<std::string> Made() const {
+  // What the run made, the new instance's elastic IP read from the service.
+  std::vector<std::string> Made() {
     std::vector<std::string> vecMade;
     if (!m_strImageId.empty()) vecMade.push_back("image " + m_strImageId);
-    if (!m_strInstanceId.empty()) vecMade.push_back("instance " + m_strInstanceId);
+    if (m_strInstanceId.empty()) return vecMade;
+    vecMade.push_back("instance " + m_strInstanceId);
+    SVMInfoLib sInstance;
+    if (m_sContext.sFacade.GetVMInfoForVM(m_strInstanceId, sInstance, 0, 0) && !NewAddress(sInstance).empty()) {
+      vecMade.push_back("eip " + NewAddress(sInstance));
+    }
     return vecMade;
   }
 
   const std::string& InstanceId() const { return m_strInstanceId; }
 
  private:
+  // The allocation id of the elastic IP the new instance holds when this run
+  // made it; empty when it holds none or the source's own address, which
+  // stays its owner's.
+  std::string NewAddress(const SVMInfoLib& sInstance) const {
+    const std::string& strHeld = sInstance.sElasticIPAddress.strAllocationId;
+    return strHeld == m_sManifest.sInstance.sElasticIPAddress.strAllocationId ? std::string() : strHeld;
+  }
+
   void MakeImage(const std::string& strRegion) {
     std::vector<std::string> vecDataSnapshots;
     for (size_t i = 1; i < m_sManifest.vecDisks.size(); ++i) {
@@ -179,7 +237,9 @@ void PrintRestored(SContext& sContext, const std::string& strInstanceId) {
   sContext.sOut.Field("status", sInstance.strStatus);
   sContext.sOut.Field("zone", sInstance.strZoneId);
   sContext.sOut.Values("private-ip", sInstance.sNetworkInfo.vecPrivateIpAddresses);
+  sContext.sOut.Values("public-ip", sInstance.vecPublicIpAddresses);
   sContext.sOut.Field("eip-address", sInstance.sElasticIPAddress.strIpAddress);
+  sContext.sOut.Field("eip-allocation-id", sInstance.sElasticIPAddress.strAllocationId);
   std::vector<std::string> vecGroups;
   for (const auto& sGroup : sInstance.vecSecurityGroups) vecGroups.push_back(sGroup.strSecurityGroupId);
   sContext.sOut.Values("security-group", vecGroups);
@@ -203,7 +263,8 @@ void AddRestore(CommandTable& sTable) {
   };
   auto pOptions = std::make_shared<SOptions>();
   SCommand& sCommand = sTable.Add(
-      "restore", "a new instance from a backup manifest: image, instance, start; undone on failure");
+      "restore",
+      "a new instance from a backup manifest: image, instance, start, addresses and groups; undone on failure");
   CLI::App& app = *sCommand.pApp;
   app.add_option("--manifest", pOptions->strPath, "the backup manifest")->required();
   app.add_option("--zone", pOptions->strZone, "zone of the new instance (default: the backed-up one's)");
@@ -249,20 +310,26 @@ void AddRestore(CommandTable& sTable) {
 void AddDeleteInstance(CommandTable& sTable) {
   struct SOptions {
     std::string strInstance;
-    bool bWithDisks = false;
+    bool bWithDisks = false, bWithEip = false;
     SWaitBounds sBounds;
   };
   auto pOptions = std::make_shared<SOptions>();
   SCommand& sCommand = sTable.Add("delete-instance", "stop an instance when it runs, and delete it");
   sCommand.pApp->add_option("--instance", pOptions->strInstance, "instance id")->required();
   sCommand.pApp->add_flag("--with-disks", pOptions->bWithDisks, "also delete its disks that outlive it");
+  sCommand.pApp->add_flag("--with-eip", pOptions->bWithEip,
+                          "also release its elastic IP (the service keeps it otherwise)");
   pOptions->sBounds.AddOptions(*sCommand.pApp);
   sCommand.fnResource = [pOptions] { return "instance " + pOptions->strInstance; };
   sCommand.fnRun = [pOptions](SContext& sContext) {
     SRemoval sRemoval;
     SVMInfoLib sInstance;
-    RemoveInstance(sContext, pOptions->strInstance, pOptions->sBounds, sInstance, sRemoval);
-    if (pOptions->bWithDisks && sRemoval.vecLeft.empty()) RemoveDisks(sContext, sInstance, sRemoval);
+    const bool bGone = RemoveInstance(sContext, pOptions->strInstance, pOptions->sBounds, sInstance, sRemoval);
+    const std::string& strAddress = sInstance.sElasticIPAddress.strAllocationId;
+    if (pOptions->bWithEip && bGone && !strAddress.empty()) {
+      RemoveAddress(sContext, sInstance, strAddress, bGone, pOptions->sBounds, sRemoval);
+    }
+    if (pOptions->bWithDisks && bGone) RemoveDisks(sContext, sInstance, sRemoval);
     sContext.sOut.Values("removed", sRemoval.vecRemoved);
     if (!sRemoval.vecLeft.empty()) throw OperationError("could not remove: " + Listed(sRemoval.vecLeft));
     return true;
