@@ -23,6 +23,35 @@ namespace {
 
 // ------------------------------------------------------------------ reading
 
+// Accepts what the tree builder accepts and keeps nothing.
+class CValidator : public CJsonEventReader<CValidator> {
+ public:
+  CValidator() : CJsonEventReader(TkJson::MAX_DEPTH) {}
+  bool BeginObject(error_code&) { return true; }
+  bool BeginArray(error_code&) { return true; }
+  void EndContainer() {}
+  void Key(std::string_view) {}
+  bool String(std::string_view, error_code&) { return true; }
+  bool Int(int64_t, error_code&) { return true; }
+  bool Uint(uint64_t, error_code&) { return true; }
+  bool Real(double, error_code&) { return true; }
+  bool Bool(bool, error_code&) { return true; }
+  bool Null(error_code&) { return true; }
+};
+
+// One call with the whole text: anything after the document (a NUL byte included)
+// is reported as extra data, and a truncated text as incomplete.
+template <typename Handler, typename... Args>
+bool ReadWhole(std::string_view text, Args&&... args) {
+  boost::json::parse_options options;
+  options.max_depth = TkJson::MAX_DEPTH;  // the reader checks too; this keeps the parser's stack small
+  boost::json::basic_parser<Handler> parser(options, std::forward<Args>(args)...);
+  boost::json::error_code ec;
+  const size_t nUsed = parser.write_some(false, text.data(), text.size(), ec);
+  return !ec && nUsed == text.size();
+}
+
+
 // Grows the mObject tree in place from the parse events (no intermediate document).
 class CTreeBuilder : public CJsonEventReader<CTreeBuilder> {
  public:
@@ -377,17 +406,12 @@ const CJsonValueRef* MemberOf(const CJsonObjectRef& obj, std::string_view key,
 
 bool TkJson::Unserialize(const std::string& text, mObject& out) {
   out.clear();
-  boost::json::parse_options options;
-  options.max_depth = MAX_DEPTH;  // the builder checks too; this keeps the reader's stack small
-  boost::json::basic_parser<CTreeBuilder> parser(options, out);
-  boost::json::error_code ec;
-  // One call with the whole text: anything after the document (a NUL byte included)
-  // is reported as extra data, and a truncated text as incomplete.
-  const size_t nUsed = parser.write_some(false, text.data(), text.size(), ec);
-  const bool bOk = !ec && nUsed == text.size();
+  const bool bOk = ReadWhole<CTreeBuilder>(text, out);
   if (!bOk) out.clear();
   return bOk;
 }
+
+bool TkJson::IsObjectDocument(std::string_view text) { return ReadWhole<CValidator>(text); }
 
 std::string TkJson::Serialize(const mObject& obj) {
   std::string out;

@@ -19,6 +19,9 @@ class TkJson {
   // True and fills out (cleared first) when text is a JSON document whose top level
   // is an object; false for anything else (invalid, truncated, too deep, not an object).
   static bool Unserialize(const std::string& text, mObject& out);
+  // True when Unserialize would accept text; reads it without building anything
+  // (a success answer is checked this way before its one real parse).
+  static bool IsObjectDocument(std::string_view text);
   // Compact JSON text of obj (escaped, non-ASCII kept as UTF-8); Unserialize reads it back equal.
   static std::string Serialize(const mObject& obj);
 

@@ -171,8 +171,7 @@ CZeError CAliCloudConnectionBase::_ExecuteRequest(SAliCloudRequest& sRequest,
 // one (a proxy's page, an empty body) tells nothing about what the service
 // did: an unreadable answer, never a success, and not sent again.
 CZeError CAliCloudConnectionBase::_CheckSuccessBody(const std::string& strResponse) {
-  mObject sDocument;
-  if (TkJson::Unserialize(strResponse, sDocument)) return CZeError();
+  if (TkJson::IsObjectDocument(strResponse)) return CZeError();
   const long nStatus = sCurl.GetLastHttpStatus();
   sEvent.Error(__PRETTY_FUNCTION__, "HTTP [%ld] answer is no JSON object: [%s].", nStatus,
                strResponse.c_str());
