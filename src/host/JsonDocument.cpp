@@ -241,6 +241,50 @@ mValue CJsonValueRef::ToValue() const {
   return mValue();
 }
 
+namespace {
+
+// FNV-1a over bytes: simple, and spread well enough for telling records apart.
+constexpr uint64_t FNV_OFFSET = 14695981039346656037ull;
+constexpr uint64_t FNV_PRIME = 1099511628211ull;
+
+uint64_t Mix(uint64_t nHash, const void* pData, size_t nSize) {
+  const auto* p = static_cast<const unsigned char*>(pData);
+  for (size_t i = 0; i < nSize; ++i) nHash = (nHash ^ p[i]) * FNV_PRIME;
+  return nHash;
+}
+
+template <typename T>
+uint64_t MixValue(uint64_t nHash, const T& value) {
+  return Mix(nHash, &value, sizeof value);
+}
+
+}  // namespace
+
+uint64_t CJsonValueRef::Fingerprint() const {
+  const auto& node = m_pDoc->Node(m_nNode);
+  uint64_t nHash = MixValue(FNV_OFFSET, node.nType);
+  switch (type()) {
+    case json_spirit::obj_type:
+    case json_spirit::array_type: {
+      nHash = MixValue(nHash, node.nSize);
+      const CJsonDocument::SEntry* pEntry = m_pDoc->Entries(node);
+      for (uint32_t i = 0; i < node.nSize; ++i, ++pEntry) {
+        // The key's length first, so that {"ab":..} and {"a":"b"..} differ.
+        nHash = MixValue(nHash, pEntry->nKeyLength);
+        if (pEntry->pKey != nullptr) nHash = Mix(nHash, pEntry->pKey, pEntry->nKeyLength);
+        nHash = MixValue(nHash, CJsonValueRef(*m_pDoc, pEntry->nNode).Fingerprint());
+      }
+      return nHash;
+    }
+    case json_spirit::str_type: return Mix(MixValue(nHash, node.nSize), node.pText, node.nSize);
+    case json_spirit::bool_type: return MixValue(nHash, node.bValue);
+    case json_spirit::int_type: return MixValue(MixValue(nHash, node.bUint64), node.nInt);
+    case json_spirit::real_type: return MixValue(nHash, node.dReal);
+    case json_spirit::null_type: break;
+  }
+  return nHash;
+}
+
 // ------------------------------------------------------------------ objects and arrays
 
 std::optional<CJsonValueRef> CJsonObjectRef::Find(std::string_view key) const {

@@ -52,6 +52,10 @@ class CJsonValueRef {
   CJsonArrayRef get_array() const;
 
   mValue ToValue() const;
+  // A 64-bit digest of the value as written: its type, scalars, and every key and
+  // element in order. Equal values of equal text give equal digests; telling two
+  // records apart this way keeps 8 bytes per record instead of a copy of it.
+  uint64_t Fingerprint() const;
 
  private:
   const CJsonDocument* m_pDoc;

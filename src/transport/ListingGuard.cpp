@@ -1,19 +1,8 @@
 #include "transport/ListingGuard.h"
 
 #include "host/SettingsTable.h"
-#include "host/TkJson.h"
 
 namespace AliCloudWrapper {
-namespace {
-
-// A record's identity: its whole JSON text (its members in name order), so the
-// guard needs to know no record type's id member.
-std::string RecordText(const mValue& record) {
-  if (record.type() == json_spirit::obj_type) return TkJson::Serialize(record.get_obj());
-  return TkJson::Serialize(mObject{{"", record}});
-}
-
-}  // namespace
 
 CListingGuard::CListingGuard(std::string strAction, uint64_t nMaxTotal)
     : m_strAction(std::move(strAction)), m_nMaxTotal(nMaxTotal) {}
@@ -35,7 +24,9 @@ CZeError CListingGuard::CheckPage(int nPage, const std::optional<CJsonArrayRef>&
   const size_t nRecords = records ? records->size() : 0;
   if (records) {
     for (const CJsonValueRef record : *records) {
-      if (m_setSeen.insert(RecordText(record.ToValue())).second) bAnyNew = true;
+      // A record is known by its fingerprint, so the guard needs to know no
+      // record type's id member and keeps 8 bytes per record.
+      if (m_setSeen.insert(record.Fingerprint()).second) bAnyNew = true;
     }
   }
   // An empty page is the listing's normal early end, handled by the caller.

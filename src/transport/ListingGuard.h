@@ -33,7 +33,7 @@ class CListingGuard {
  private:
   std::string m_strAction;
   uint64_t m_nMaxTotal;
-  std::unordered_set<std::string> m_setSeen;  // each record's own JSON text
+  std::unordered_set<uint64_t> m_setSeen;  // each record's fingerprint
 };
 
 }  // namespace AliCloudWrapper

@@ -3,6 +3,7 @@
 // same type errors. One document is reused across each table, as a listing reuses it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -42,10 +43,32 @@ TEST(JsonDocument, AcceptsAndReadsWhatTheTreeReaderDoes) {
     const bool bTree = TkJson::Unserialize(text, tree);
     ASSERT_EQ(doc.Parse(text), bTree);
     EXPECT_EQ(doc.IsParsed(), bTree);
+    EXPECT_EQ(TkJson::IsObjectDocument(text), bTree);  // the success-answer check reads alike
     if (bTree) {
       EXPECT_EQ(mValue(doc.Root().ToObject()), mValue(tree));
     }
   }
+}
+
+// A listing tells records apart by fingerprint: the same record again is known,
+// and records differing in one key, type or value are not mistaken for each other.
+TEST(JsonDocument, FingerprintsTellRecordsApart) {
+  const std::vector<std::string> records = {
+      R"({"Id":"i-1","N":1})", R"({"Id":"i-2","N":1})", R"({"Id":"i-1","N":2})", R"({"Id":"i-1","N":"1"})",
+      R"({"Id":"i-1","N":1.0})", R"({"Id":"i-1","M":1})", R"({"Id":"i-1","N":[1]})", R"({"Id":"i-1"})",
+      R"({"ab":"c"})", R"({"a":"bc"})", R"({"a":{"b":null}})", R"({"a":{"b":false}})", "{}",
+  };
+  std::string page = "{\"L\":[";
+  for (const std::string& record : records) page += record + ",";
+  page += records.front() + "]}";
+  CJsonDocument doc;
+  ASSERT_TRUE(doc.Parse(page));
+  std::vector<uint64_t> prints;
+  for (const CJsonValueRef record : doc.Root().Find("L")->get_array()) prints.push_back(record.Fingerprint());
+  EXPECT_EQ(prints.back(), prints.front());
+  prints.pop_back();
+  std::sort(prints.begin(), prints.end());
+  EXPECT_EQ(std::adjacent_find(prints.begin(), prints.end()), prints.end());
 }
 
 // Every getter on every member, on both kinds of object: the same value, or the same error.
