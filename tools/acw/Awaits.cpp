@@ -34,17 +34,15 @@ bool AwaitSnapshot(SContext& sContext, const std::string& strRegion, const std::
   const bool bDone = Await(
       sContext, "snapshot " + strSnapshotId, "complete", sBounds,
       [&](SPoll& sPoll) {
-        // The completion check fails for a failed snapshot; the record only
-        // adds the percentage for the progress shown.
-        bool bCompleted = false;
-        if (!sFacade.IsSnapshotCompleted(strRegion, strSnapshotId, bCompleted)) return false;
-        if (bCompleted) {
-          sPoll.nPercent = 100;
-          sPoll.eState = SPoll::EState::Done;
-          return true;
-        }
+        // One request a poll: the record gives the progress shown and the status.
         AliCloudWrapper::SSnapshotInfoLib sSnapshot;
         if (!sFacade.GetSnapshotInfo(strRegion, strSnapshotId, sSnapshot)) return false;
+        if (strcasecmp(sSnapshot.strStatus.c_str(), "failed") == 0) {
+          // A failed snapshot never completes; the library's completion check
+          // fails for it and says why in the last error.
+          bool bCompleted = false;
+          if (!sFacade.IsSnapshotCompleted(strRegion, strSnapshotId, bCompleted)) return false;
+        }
         sPoll.nPercent = sSnapshot.nProgress;
         sPoll.eState = sSnapshot.nProgress >= 100 ? SPoll::EState::Done : SPoll::EState::Pending;
         return true;
