@@ -1,7 +1,6 @@
-// The facade's storage and networking operations against the emulator's demo
-// world: how a failure reaches the caller and the log, that a success leaves an
-// earlier failure's text, one backup-and-restore and one networking round, and
-// DetachDisk with and without a region id.
+// The facade against the emulator's demo world: how a failure of each
+// operation reaches the caller and the log, the status of an instance, one
+// networking round, and DetachDisk with and without a region id.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -10,7 +9,9 @@
 #include <string_view>
 #include <vector>
 
+#include "AliCloudWrapper/AliCloudConstants.h"
 #include "AliCloudWrapper/CAliCloudWrapper.h"
+#include "AliCloudWrapper/ComputeRecords.h"
 #include "AliCloudWrapper/StorageNetworkRecords.h"
 #include "EmulatorFixture.h"
 
@@ -20,7 +21,6 @@ namespace {
 constexpr const char* REGION = "cn-hangzhou";
 constexpr const char* ZONE = "cn-hangzhou-h";
 constexpr const char* INSTANCE = "i-acwemu00000000000001";
-constexpr const char* SYSTEM_DISK = "d-acwdemo0000000001";
 constexpr const char* VPC = "vpc-acwdemo0000000001";
 constexpr const char* SECURITY_GROUP = "sg-acwdemo0000000001";
 
@@ -53,6 +53,15 @@ TEST_F(FacadeOperations, FailuresReachTheLastErrorAndTheLogWithTheirArguments) {
   SElasticIPAddress sAddress;
   std::vector<SSecurityGroupInfoLib> vecGroups;
   std::vector<SVPCInfoLib> vecVpcs;
+  std::vector<SDCInfoLib> vecRegions;
+  std::vector<SHostInfoLib> vecZones;
+  std::vector<SVMInfoLib> vecInstances;
+  std::vector<SInstanceTypeFamilyInfoLib> vecFamilies;
+  std::vector<SInstanceTypeInfoLib> vecTypes;
+  SDCInfoLib sRegion;
+  SHostInfoLib sZone;
+  SVMInfoLib sInstance;
+  SImageInfoLib sImage;
   std::string strOut;
   bool bFlag = false;
   struct SCase {
@@ -60,8 +69,39 @@ TEST_F(FacadeOperations, FailuresReachTheLastErrorAndTheLogWithTheirArguments) {
     std::function<bool()> fnCall;
     const char* pszLead;  // the message up to " Error: ["
     const char* pszEnd;   // what follows the closing "]"
+    const char* pszFaultedAction = "";  // answered with an error once; empty: the arguments alone fail
   };
   const SCase aCases[] = {
+      {"GetRegionInfoList", [&] { return f.GetRegionInfoList(vecRegions, 0, 0); }, "Failed to get region information.",
+       ".", "DescribeRegions"},
+      {"GetZoneInfoList", [&] { return f.GetZoneInfoList(vecZones, 0, 0); }, "Failed to get host information.", ".",
+       "DescribeRegions"},
+      {"GetRegionInfoForRegion",
+       [&] { return f.GetRegionInfoForRegion("xx-nowhere", VM_PROP_CLUSTER_HOST_LIST, 0, sRegion); },
+       "Failed to get Datacenter information.", "."},
+      {"GetZoneInfoForZone", [&] { return f.GetZoneInfoForZone("xx-nowhere-a", 0, 0, sZone, ""); },
+       "Failed to get Datacenter information.", "."},
+      {"GetVMInfoListForRegion", [&] { return f.GetVMInfoListForRegion("cn-shanghai", vecInstances, ""); },
+       "Failed to get vm list in region [cn-shanghai].", ".", "DescribeInstances"},
+      {"GetInstanceTypeFamiliesForRegion", [&] { return f.GetInstanceTypeFamiliesForRegion("xx-nowhere", vecFamilies); },
+       "Failed to get InstanceTypeFamily information.", "."},
+      {"GetInstanceTypesForRegion", [&] { return f.GetInstanceTypesForRegion("", vecTypes); },
+       "Failed to get InstanceType information.", "."},
+      {"GetInstanceTypesForZone", [&] { return f.GetInstanceTypesForZone("cn-shanghai", "", vecTypes); },
+       "Failed to get InstanceType information.", "."},
+      {"GetInstanceTypes", [&] { return f.GetInstanceTypes("", vecTypes); }, "Failed to get InstanceType information.",
+       ".", "DescribeInstanceTypes"},
+      {"GetVMInfoAndConfigFile",
+       [&] { return f.GetVMInfoAndConfigFile("i-missing", VM_PROP_VM_DISK_LIST, 0, sInstance, strOut); },
+       "GetVMInfoAndConfigFile failed for VM [i-missing].", ""},
+      {"GetVMInfoForVM", [&] { return f.GetVMInfoForVM("i-missing", sInstance, 0, 0); },
+       "GetVMInfoForVM failed for VM [i-missing].", ""},
+      {"RefreshVMInfoCache", [&] { return f.RefreshVMInfoCache(); }, "Failed to refresh vmInfo cache.", ".",
+       "DescribeInstances"},
+      {"GetImageInfoForImage", [&] { return f.GetImageInfoForImage("cn-shanghai", "m-missing", sImage); },
+       "Failed to get image info for image [m-missing].", "."},
+      {"AttachDisk", [&] { return f.AttachDisk(INSTANCE, "d-missing", bFlag, false); },
+       "Failed to attach disk [d-missing] to instance [i-acwemu00000000000001].", ""},
       {"CreateSnapshot", [&] { return f.CreateSnapshot("", sSnapshot, "n", "d"); }, "Failed to create snapshot.", "."},
       {"DeleteSnapshot", [&] { return f.DeleteSnapshot("s-missing"); },
        "DeleteSnapshot failed for snapshot [s-missing].", ""},
@@ -98,7 +138,9 @@ TEST_F(FacadeOperations, FailuresReachTheLastErrorAndTheLogWithTheirArguments) {
     SCOPED_TRACE(sCase.pszName);
     Log().Clear();
     f.ClearLastError();
+    if (*sCase.pszFaultedAction != 0) InjectFault(AcwEmulator::FaultKind::ErrorResponse, sCase.pszFaultedAction, 1, 503);
     EXPECT_FALSE(sCase.fnCall());
+    Emulator().ClearFaults();
     const std::string strLastError = f.GetLastError();
     EXPECT_FALSE(strLastError.empty());
     EXPECT_EQ(strLastError.find("(at "), std::string::npos) << strLastError;
@@ -112,45 +154,22 @@ TEST_F(FacadeOperations, FailuresReachTheLastErrorAndTheLogWithTheirArguments) {
     EXPECT_NE(strMessage.find("Error: [Error ["), std::string::npos) << strMessage;
     EXPECT_NE(strMessage.find(strLastError), std::string::npos) << strMessage;
   }
-}
 
-// Backup and restore of the demo instance's disk: snapshot, wait, a disk from
-// the snapshot, and the clean-up, with the existence checks on both sides.
-TEST_F(FacadeOperations, SnapshotAndDiskRoundTrip) {
-  SSnapshotInfoLib sSnapshot;
-  ASSERT_TRUE(m_sFacade.CreateSnapshot(SYSTEM_DISK, sSnapshot, "backup-1", "nightly")) << m_sFacade.GetLastError();
-  EXPECT_EQ(sSnapshot.strSourceDiskId, SYSTEM_DISK);
-  const std::string strSnapshotId = sSnapshot.strSnapshotId;
-  ASSERT_FALSE(strSnapshotId.empty());
-  bool bCompleted = false;
-  for (int nPoll = 0; nPoll < 10 && !bCompleted; ++nPoll) {
-    ASSERT_TRUE(m_sFacade.IsSnapshotCompleted(REGION, strSnapshotId, bCompleted));
-  }
-  ASSERT_TRUE(bCompleted);
-  ASSERT_TRUE(m_sFacade.GetSnapshotInfo(REGION, strSnapshotId, sSnapshot));
-  EXPECT_EQ(sSnapshot.nProgress, 100);
-  EXPECT_EQ(sSnapshot.strSnapshotName, "backup-1");
-
-  SDiskInfoLib sDisk;
-  ASSERT_TRUE(m_sFacade.CreateDisk(REGION, ZONE, sDisk, strSnapshotId, "restored", "cloud_essd", 0, false, "b-1"))
-      << m_sFacade.GetLastError();
-  const std::string strDiskId = sDisk.strDiskId;
-  ASSERT_FALSE(strDiskId.empty());
-  ASSERT_TRUE(m_sFacade.GetDiskInfo(REGION, strDiskId, sDisk));
-  EXPECT_EQ(sDisk.strZoneId, ZONE);
-  EXPECT_EQ(sDisk.nSize, 40);  // the size of the snapshot's source disk
-
-  bool bExists = false;
-  ASSERT_TRUE(m_sFacade.DoesDiskExist(REGION, strDiskId, bExists));
-  EXPECT_TRUE(bExists);
-  ASSERT_TRUE(m_sFacade.DeleteDisk(strDiskId)) << m_sFacade.GetLastError();
-  ASSERT_TRUE(m_sFacade.DoesDiskExist(REGION, strDiskId, bExists));
-  EXPECT_FALSE(bExists);
-  ASSERT_TRUE(m_sFacade.DeleteSnapshot(strSnapshotId)) << m_sFacade.GetLastError();
-  bExists = true;
-  ASSERT_TRUE(m_sFacade.DoesSnapshotExist(REGION, strSnapshotId, bExists));
-  EXPECT_FALSE(bExists);
-  EXPECT_EQ(m_sFacade.GetLastError(), "");
+  // The status of an unknown instance is left as it was; a known one is the service's.
+  strOut = "unchanged";
+  EXPECT_FALSE(f.GetStatusOfInstance("i-missing", strOut));
+  EXPECT_EQ(strOut, "unchanged");
+  ASSERT_TRUE(f.GetStatusOfInstance(INSTANCE, strOut));
+  EXPECT_EQ(strOut, "Running");
+  // DeleteInstance sets only the last error, with no log line of its own.
+  Log().Clear();
+  EXPECT_FALSE(f.DeleteInstance(INSTANCE));
+  EXPECT_EQ(f.GetLastError(), "Error code: IncorrectInstanceStatus");
+  EXPECT_FALSE(Log().Contains(" Error: ["));
+  // The cache cannot fail: before a successful refresh it is empty.
+  vecInstances.resize(2);
+  EXPECT_TRUE(f.GetVMInfoList(vecInstances));
+  EXPECT_TRUE(vecInstances.empty());
 }
 
 // The networking round of a restore: the region's VPCs and groups (not

@@ -4,7 +4,6 @@
 #include <climits>
 #include <set>
 
-#include "AliCloudWrapper/SAliCloudRequest.h"
 #include "ServiceTestFixture.h"
 #include "host/FXThread.h"
 
@@ -76,29 +75,6 @@ TEST_F(DiskTest, CreateDiskResendsWithOneTokenWhileTheSnapshotIsNotReadyAndMakes
   EXPECT_EQ(WorldText("Disks", sDisk.strDiskId, "DiskName"), "once");
   EXPECT_EQ(Sleeps().Pauses(), (std::vector<uint64_t>{10000, 10000}));
   EXPECT_EQ(Log().Count("Snapshot [" + std::string(READY_SNAPSHOT) + "] not complete. Retrying after 10 seconds."), 2u);
-}
-
-TEST_F(DiskTest, TheEmulatorKeepsClientTokensAsTheServiceDoes) {
-  const auto fnCreate = [&](const std::string& strName, std::string& strId) {
-    SAliCloudRequest sRequest = m_pECSConnection->GetRegionSpecificRequest(REGION);
-    for (const auto& [strKey, strValue] : {std::pair<std::string, std::string>{"Action", "CreateDisk"},
-                                           {"ZoneId", ZONE}, {"ClientToken", "4242"}, {"Size", "20"},
-                                           {"DiskName", strName}}) {
-      sRequest.AddURLParameter(strKey, strValue);
-    }
-    std::string strResponse;
-    CZeError err = m_pECSConnection->ExecuteRequest(sRequest, strResponse, false);
-    if (!err.IsError()) {
-      EXPECT_TRUE(m_sParser.ParseIdResponse(strResponse, "DiskId", strId)) << strResponse;
-    }
-    return err;
-  };
-  std::string strFirstId, strSecondId;
-  ASSERT_FALSE(fnCreate("same", strFirstId).IsError());
-  ASSERT_FALSE(fnCreate("same", strSecondId).IsError());
-  EXPECT_FALSE(strFirstId.empty());
-  EXPECT_EQ(strFirstId, strSecondId);
-  EXPECT_EQ(fnCreate("other", strFirstId).GetErrorMessage(), "Error code: IdempotentParameterMismatch");
 }
 
 TEST_F(DiskTest, CreateDiskWaitsForTheSnapshotWithinItsBound) {
