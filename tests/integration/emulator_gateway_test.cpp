@@ -1,4 +1,4 @@
-// The emulator's gateway checks, routing and DescribeRegions answers, through real HTTPS.
+// The emulator's gateway checks and routing, through real HTTPS.
 #include "emulator_test_client.h"
 
 #include <acw_emulator/Emulator.h>
@@ -121,43 +121,6 @@ TEST_F(EmulatorGatewayTest, TimeStampWindowAndNonceMemoryFollowTheEmulatorClock)
         emu.SetClock(signer.now);
         EXPECT_EQ(Regions({{"SignatureNonce", "n-1"}}).Code(), code) << step;
     }
-}
-
-TEST_F(EmulatorGatewayTest, DescribeRegionsHasTheServiceShapesAndLanguages) {
-    const auto ecs = Regions().Json();
-    const auto& regions = ecs.at("Regions").at("Region").as_array();
-    ASSERT_EQ(regions.size(), 4u);
-    EXPECT_EQ(regions[0].at("RegionId").as_string(), "cn-hangzhou");
-    EXPECT_EQ(regions[0].at("LocalName").as_string(), "华东1（杭州）");
-    EXPECT_EQ(regions[0].at("RegionEndpoint").as_string(), "ecs.cn-hangzhou.aliyuncs.com");
-    EXPECT_EQ(Regions({{"AcceptLanguage", "en-US"}}).Json().at("Regions").at("Region").at(0).at("LocalName").as_string(),
-              "China (Hangzhou)");
-
-    const auto rds = client->Api(signer, "rds.aliyuncs.com", kRds, {{"Action", "DescribeRegions"}}).Json();
-    const auto& entries = rds.at("Regions").at("RDSRegion").as_array();
-    ASSERT_EQ(entries.size(), 12u);  // one per zone: 3 + 2 + 3 + 2, and two multi-zone ids
-    EXPECT_EQ(entries[0].at("RegionId"), entries[1].at("RegionId"));
-    EXPECT_NE(entries[0].at("ZoneId"), entries[1].at("ZoneId"));
-    EXPECT_EQ(entries[0].at("RegionEndpoint").as_string(), "rds.aliyuncs.com");
-}
-
-TEST_F(EmulatorGatewayTest, JournalAndCountersRecordEveryRequestOnOneKeptAliveConnection) {
-    for (int i = 0; i < 5; ++i) ASSERT_EQ(Regions({{"Note", "a b&c=d"}}).status, 200);
-    signer.secret = "wrong";
-    ASSERT_EQ(Regions().status, 400);
-    const auto counters = emu.GetCounters();
-    EXPECT_EQ(counters.tcpConnections, 1u);
-    EXPECT_EQ(counters.tlsHandshakes, 1u);
-    EXPECT_EQ(counters.apiRequests, 6u);
-    const auto journal = emu.Journal();
-    ASSERT_EQ(journal.size(), 6u);
-    EXPECT_EQ(journal[0].host + " " + journal[0].method + " " + journal[0].action, "ecs.aliyuncs.com GET DescribeRegions");
-    ASSERT_GE(journal[0].params.size(), 2u);
-    EXPECT_EQ(journal[0].params[0], (std::pair<std::string, std::string>{"Note", "a b&c=d"}));  // order, decoded
-    EXPECT_EQ(journal[0].params[1].first, "Action");
-    EXPECT_EQ(journal[0].status, 200);
-    EXPECT_EQ(journal[5].status, 400);
-    EXPECT_EQ(journal[5].code, "SignatureDoesNotMatch");
 }
 
 }  // namespace

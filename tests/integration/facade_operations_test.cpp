@@ -1,6 +1,6 @@
 // The facade against the emulator's demo world: how a failure of each
-// operation reaches the caller and the log, the status of an instance, one
-// networking round, and DetachDisk with and without a region id.
+// operation reaches the caller and the log, the status of an instance, and
+// DetachDisk with and without a region id.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -21,8 +21,6 @@ namespace {
 constexpr const char* REGION = "cn-hangzhou";
 constexpr const char* ZONE = "cn-hangzhou-h";
 constexpr const char* INSTANCE = "i-acwemu00000000000001";
-constexpr const char* VPC = "vpc-acwdemo0000000001";
-constexpr const char* SECURITY_GROUP = "sg-acwdemo0000000001";
 
 class FacadeOperations : public EmulatorFixture {
  protected:
@@ -170,46 +168,6 @@ TEST_F(FacadeOperations, FailuresReachTheLastErrorAndTheLogWithTheirArguments) {
   vecInstances.resize(2);
   EXPECT_TRUE(f.GetVMInfoList(vecInstances));
   EXPECT_TRUE(vecInstances.empty());
-}
-
-// The networking round of a restore: the region's VPCs and groups (not
-// narrowed to a VPC), a new group, a new elastic IP bound to the instance, and
-// a public address, which needs outbound bandwidth the demo instance lacks.
-TEST_F(FacadeOperations, NetworkingRoundTrip) {
-  std::vector<SVPCInfoLib> vecVpcs;
-  ASSERT_TRUE(m_sFacade.GetVPCListInRegion(REGION, vecVpcs)) << m_sFacade.GetLastError();
-  ASSERT_EQ(vecVpcs.size(), 1u);
-  EXPECT_EQ(vecVpcs[0].strVpcId, VPC);
-
-  std::string strGroupId;
-  ASSERT_TRUE(m_sFacade.CreateSecurityGroup(REGION, VPC, strGroupId, "restored-sg", "")) << m_sFacade.GetLastError();
-  std::vector<SSecurityGroupInfoLib> vecGroups;
-  ASSERT_TRUE(m_sFacade.GetSecurityGroupList(REGION, vecGroups)) << m_sFacade.GetLastError();
-  size_t nFound = 0;
-  for (const auto& sGroup : vecGroups) {
-    nFound += sGroup.strSecurityGroupId == SECURITY_GROUP || sGroup.strSecurityGroupId == strGroupId;
-  }
-  EXPECT_EQ(nFound, 2u);  // the demo world's group and the new one
-  for (const auto& sEntry : JournalOf("DescribeSecurityGroups")) EXPECT_FALSE(Param(sEntry, "VpcId").has_value());
-
-  std::string strAllocationId;
-  ASSERT_TRUE(m_sFacade.CreateEIPAddress(REGION, strAllocationId, "5", "PayByTraffic")) << m_sFacade.GetLastError();
-  ASSERT_TRUE(m_sFacade.BindEIPToInstance(strAllocationId, INSTANCE)) << m_sFacade.GetLastError();
-  SElasticIPAddress sAddress;
-  ASSERT_TRUE(m_sFacade.GetElasticIPAddress(REGION, strAllocationId, sAddress)) << m_sFacade.GetLastError();
-  EXPECT_EQ(sAddress.strAllocationId, strAllocationId);
-  EXPECT_FALSE(sAddress.strIpAddress.empty());
-  EXPECT_EQ(sAddress.strBandwidth, "5");
-
-  Emulator().Seed(std::string_view(R"({"Instances": [{"InstanceId": "i-acwfacade000000001",
-      "RegionId": "cn-hangzhou", "ZoneId": "cn-hangzhou-h", "Status": "Running", "InternetMaxBandwidthOut": 5}]})"));
-  std::string strPublicIp;
-  std::string strAgain;
-  ASSERT_TRUE(m_sFacade.AssociatePublicIP("i-acwfacade000000001", strPublicIp)) << m_sFacade.GetLastError();
-  EXPECT_FALSE(strPublicIp.empty());
-  ASSERT_TRUE(m_sFacade.AssociatePublicIP("i-acwfacade000000001", strAgain));
-  EXPECT_EQ(strAgain, strPublicIp);  // asked again, the same address
-  EXPECT_EQ(m_sFacade.GetLastError(), "");
 }
 
 // Without a region id the instance is looked up for its region (an unknown

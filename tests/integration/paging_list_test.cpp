@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "AliCloudWrapper/CAliCloudECSConnection.h"
-#include "AliCloudWrapper/CAliCloudParser.h"
 #include "AliCloudWrapper/ComputeRecords.h"
 #include "FacadeTestSupport.h"
 
@@ -70,53 +69,6 @@ TEST_F(PagingList, PagesAskedForAndGathered) {
     EXPECT_EQ(vecVMs.back().strInstanceId, "i-page-" + std::to_string(sCase.nInstances - 1));
     EXPECT_EQ(vecVMs.back().strRegionId, "ap-southeast-1");
   }
-}
-
-// The emulator answers with the service's shapes: nested attachment objects,
-// a numeric EIP bandwidth and lock objects, which the converters read.
-TEST_F(PagingList, InstancesArriveInTheServiceShapes) {
-  Emulator().Seed(std::string_view(R"({"Instances":[
-    {"InstanceId":"i-web-1","InstanceName":"web-1","RegionId":"ap-southeast-1","ZoneId":"ap-southeast-1a",
-     "InternetMaxBandwidthOut":5,
-     "VpcAttributes":{"VpcId":"vpc-a","VSwitchId":"vsw-a","PrivateIpAddress":{"IpAddress":["172.16.1.5"]}},
-     "SecurityGroupIds":{"SecurityGroupId":["sg-1","sg-2"]},
-     "EipAddress":{"AllocationId":"eip-1","IpAddress":"47.1.2.3","Bandwidth":5,"InternetChargeType":"PayByTraffic"},
-     "PublicIpAddress":{"IpAddress":["121.0.0.1"]},
-     "OperationLocks":{"LockReason":[{"LockReason":"security","LockMsg":"locked"}]}},
-    {"InstanceId":"i-db-1","InstanceName":"db-1","RegionId":"ap-southeast-1","ZoneId":"ap-southeast-1a",
-     "VpcAttributes":{"VpcId":"vpc-b","VSwitchId":"vsw-b","PrivateIpAddress":{"IpAddress":[]}}}]})"));
-  CAliCloudECSConnection sECS;
-  GiveKey(sECS);
-
-  std::vector<SVMInfoLib> vecVMs;
-  SAliCloudRequest sList = Request({{"RegionId", "ap-southeast-1"}, {"Action", "DescribeInstances"}});
-  ASSERT_FALSE(sECS.GetMultiPageList(sList, vecVMs, "Instances", "Instance", true, 0).IsError());
-  ASSERT_EQ(vecVMs.size(), 2u);
-  EXPECT_EQ(vecVMs[1].strInstanceId, "i-db-1");
-  const SVMInfoLib& sVM = vecVMs[0];
-  EXPECT_EQ(sVM.nInternetMaxBandwidthOut, 5);
-  EXPECT_EQ(sVM.sNetworkInfo.strVpcId, "vpc-a");
-  EXPECT_EQ(sVM.sNetworkInfo.vecPrivateIpAddresses, (std::vector<std::string>{"172.16.1.5"}));
-  ASSERT_EQ(sVM.vecSecurityGroups.size(), 2u);
-  EXPECT_EQ(sVM.vecSecurityGroups[1].strSecurityGroupId, "sg-2");
-  EXPECT_EQ(sVM.sElasticIPAddress.strIpAddress, "47.1.2.3");
-  EXPECT_EQ(sVM.vecPublicIpAddresses, (std::vector<std::string>{"121.0.0.1"}));
-
-  // One instance as a flat document; an unknown one is the service's 404 code.
-  SAliCloudRequest sAttribute = Request({{"Action", "DescribeInstanceAttribute"}, {"InstanceId", "i-web-1"}});
-  std::string strBody;
-  ASSERT_FALSE(sECS.ExecuteRequest(sAttribute, strBody, false).IsError());
-  SVMInfoLib sOne;
-  ASSERT_TRUE(CAliCloudParser().ParseObject(strBody, sOne));
-  EXPECT_EQ(sOne.strInstanceId, "i-web-1");
-  EXPECT_EQ(sOne.sElasticIPAddress.strAllocationId, "eip-1");
-  EXPECT_NE(strBody.find("\"IoOptimized\":\"optimized\""), std::string::npos) << strBody;
-
-  SAliCloudRequest sUnknown = Request({{"Action", "DescribeInstanceAttribute"}, {"InstanceId", "i-missing"}});
-  const CZeError eResult = sECS.ExecuteRequest(sUnknown, strBody, false);
-  ASSERT_TRUE(eResult.IsError());
-  EXPECT_EQ(eResult.GetErrorMessage(), "Error code: InvalidInstanceId.NotFound");
-  EXPECT_EQ(Journal().back().status, 404);
 }
 
 }  // namespace

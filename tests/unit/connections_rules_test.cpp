@@ -1,5 +1,5 @@
-// Service-connection rules that need no server: total-count keys, the region
-// map's checks, and the paged listing driven by canned pages.
+// Service-connection rules that need no server: the region map's checks and
+// the paged listing driven by canned pages.
 #include <gtest/gtest.h>
 
 #include <deque>
@@ -7,27 +7,11 @@
 #include <vector>
 
 #include "AliCloudWrapper/CAliCloudECSConnection.h"
-#include "AliCloudWrapper/CAliCloudRDSConnection.h"
-#include "AliCloudWrapper/CAliCloudVPCConnection.h"
 #include "AliCloudWrapper/ComputeRecords.h"
 #include "TestSupport.h"
 
 namespace AliCloudWrapper {
 namespace {
-
-// The database service names its total differently; the network connection
-// has no connect step of its own.
-TEST(ConnectionRules, TotalCountKeysAndNetworkConnect) {
-  CAliCloudECSConnection sECS;
-  CAliCloudVPCConnection sVPC;
-  CAliCloudRDSConnection sRDS;
-  EXPECT_EQ(sECS.GetTagName(TAG_TOTAL_COUNT), "TotalCount");
-  EXPECT_EQ(sVPC.GetTagName(TAG_TOTAL_COUNT), "TotalCount");
-  EXPECT_EQ(sRDS.GetTagName(TAG_TOTAL_COUNT), "TotalRecordCount");
-  const CZeError eResult = sVPC.Connect();
-  ASSERT_TRUE(eResult.IsError());
-  EXPECT_EQ(eResult.GetErrorMessage(), "CAliCloudVPCConnection::Connect() method not implemented");
-}
 
 SDCInfoLib Region(const std::string& strId, const std::string& strEndpoint) {
   SDCInfoLib sRegion;
