@@ -116,22 +116,6 @@ class ComputeTest : public ServiceTest {
     return sVM;
   }
 
-  // Instances (or disks) of the world whose member has that value.
-  std::vector<std::string> IdsWhere(const char* pszCollection, const char* pszMember, const std::string& strValue) {
-    std::vector<std::string> vecIds;
-    const std::string strIdMember = AcwEmulator::World::Collection(pszCollection).idMember;
-    Emulator().WithWorld([&](AcwEmulator::World& world) {
-      for (const auto& item : world.Items(pszCollection)) {
-        const auto* pValue = item.if_contains(pszMember);
-        const std::string strText = pValue == nullptr ? ""
-                                    : pValue->is_string() ? std::string(pValue->as_string())
-                                                          : boost::json::serialize(*pValue);
-        if (strText == strValue) vecIds.push_back(std::string(item.at(strIdMember).as_string()));
-      }
-    });
-    return vecIds;
-  }
-
   // Lets the emulator's transient states pass (they advance with requests).
   void LetRequestsPass(int nCount) {
     for (int n = 0; n < nCount; ++n) {

@@ -1,29 +1,17 @@
 // The control routes under /_emulator/ and the metadata service, over the wire.
 #include "emulator_test_client.h"
 
-#include <acw_emulator/Emulator.h>
-
-#include <gtest/gtest.h>
-
 namespace {
 
 using namespace EmulatorTest;
 namespace json = boost::json;
 
-class EmulatorControlTest : public ::testing::Test {
+class EmulatorControlTest : public WireTest {
 protected:
-    void SetUp() override {
-        emu.Start();
-        client = std::make_unique<Client>(emu.HttpsPort(), emu.CaPem());
-    }
     Response Control(const std::string& method, const std::string& route, const json::value& body = nullptr) {
         return client->Send(method, "localhost", "/_emulator/" + route, body.is_null() ? "" : json::serialize(body));
     }
-    Response Regions() { return client->Api(signer, "ecs.aliyuncs.com", kEcs, {{"Action", "DescribeRegions"}}); }
-
-    AcwEmulator::Emulator emu;
-    Signer signer;
-    std::unique_ptr<Client> client;
+    Response Regions() { return Call(AcwEmulator::Product::Ecs, "DescribeRegions"); }
 };
 
 TEST_F(EmulatorControlTest, FaultsClockJournalAndCountersOverHttp) {

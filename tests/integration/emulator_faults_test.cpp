@@ -1,10 +1,7 @@
 // Injected faults, as a client sees them on the wire.
 #include "emulator_test_client.h"
 
-#include <acw_emulator/Emulator.h>
 #include <acw_emulator/World.h>
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <thread>
@@ -15,21 +12,13 @@ using namespace EmulatorTest;
 using AcwEmulator::Fault;
 using AcwEmulator::FaultKind;
 
-class EmulatorFaultTest : public ::testing::Test {
+class EmulatorFaultTest : public WireTest {
 protected:
-    void SetUp() override {
-        emu.Start();
-        client = std::make_unique<Client>(emu.HttpsPort(), emu.CaPem());
-    }
     Response Ecs(const std::string& action = "DescribeRegions",
                  std::chrono::milliseconds timeout = std::chrono::seconds(5)) {
-        return client->Api(signer, "ecs.aliyuncs.com", kEcs, {{"Action", action}}, "GET", timeout);
+        return Call(AcwEmulator::Product::Ecs, action, {}, timeout);
     }
-    Response Rds() { return client->Api(signer, "rds.aliyuncs.com", kRds, {{"Action", "DescribeRegions"}}); }
-
-    AcwEmulator::Emulator emu;
-    Signer signer;
-    std::unique_ptr<Client> client;
+    Response Rds() { return Call(AcwEmulator::Product::Rds, "DescribeRegions"); }
 };
 
 TEST_F(EmulatorFaultTest, ErrorResponseHitsTheNextNMatchingRequestsOnly) {

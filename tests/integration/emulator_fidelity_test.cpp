@@ -4,11 +4,6 @@
 // and no member the shape lacks. Every action the emulator serves needs a fixture.
 #include "emulator_test_client.h"
 
-#include <acw_emulator/Actions.h>
-#include <acw_emulator/Emulator.h>
-
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -87,16 +82,7 @@ void Compare(const json::value& shape, const json::value& answer, const std::str
     }
 }
 
-class EmulatorFidelityTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        emu.Start();
-        client = std::make_unique<Client>(emu.HttpsPort(), emu.CaPem());
-    }
-    AcwEmulator::Emulator emu;
-    Signer signer;
-    std::unique_ptr<Client> client;
-};
+using EmulatorFidelityTest = WireTest;
 
 TEST_F(EmulatorFidelityTest, AnswersHaveTheDocumentedMembersAndKinds) {
     const std::map<std::string, std::pair<const char*, const char*>> hosts = {

@@ -1,32 +1,23 @@
 // The emulator's gateway checks and routing, through real HTTPS.
 #include "emulator_test_client.h"
 
-#include <acw_emulator/Emulator.h>
-
-#include <gtest/gtest.h>
-
 #include <algorithm>
 
 namespace {
 
 using namespace EmulatorTest;
 
-class EmulatorGatewayTest : public ::testing::Test {
+class EmulatorGatewayTest : public WireTest {
 protected:
     void SetUp() override {
-        emu.Start();
+        WireTest::SetUp();
         emu.SetClock(signer.now);
-        client = std::make_unique<Client>(emu.HttpsPort(), emu.CaPem());
     }
 
     Response Regions(Params extra = {}, const std::string& host = "ecs.aliyuncs.com") {
         extra.emplace_back("Action", "DescribeRegions");
         return client->Api(signer, host, kEcs, extra);
     }
-
-    AcwEmulator::Emulator emu;
-    Signer signer;
-    std::unique_ptr<Client> client;
 };
 
 TEST_F(EmulatorGatewayTest, AcceptsSignedGetAndFormPostOnEveryServiceHost) {

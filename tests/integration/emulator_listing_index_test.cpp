@@ -3,10 +3,7 @@
 // and give the same pages with and without further filters.
 #include "emulator_test_client.h"
 
-#include <acw_emulator/Emulator.h>
 #include <acw_emulator/World.h>
-
-#include <gtest/gtest.h>
 
 namespace {
 

@@ -1,11 +1,7 @@
 // The service's refusals the emulator reproduces, as a client sees them: unknown regions on
-// every region-scoped action, filters with their invalid values, and state rules.
+// every region-scoped action, filters with their invalid values, state rules, and the
+// database actions' refusals.
 #include "emulator_test_client.h"
-
-#include <acw_emulator/Actions.h>
-#include <acw_emulator/Emulator.h>
-
-#include <gtest/gtest.h>
 
 #include <array>
 #include <set>
@@ -16,26 +12,9 @@ using namespace EmulatorTest;
 namespace json = boost::json;
 using AcwEmulator::Product;
 
-class EmulatorRulesTest : public ::testing::Test {
+class EmulatorRulesTest : public WireTest {
 protected:
-    void SetUp() override {
-        emu.Start();
-        client = std::make_unique<Client>(emu.HttpsPort(), emu.CaPem());
-    }
-    Response Call(Product product, const std::string& action, Params params = {}) {
-        params.emplace_back("Action", action);
-        switch (product) {
-            case Product::Vpc: return client->Api(signer, "vpc.aliyuncs.com", kVpc, params);
-            case Product::Rds: return client->Api(signer, "rds.aliyuncs.com", kRds, params);
-            case Product::Ecs: break;
-        }
-        return client->Api(signer, "ecs.aliyuncs.com", kEcs, params);
-    }
     Response Ecs(const std::string& action, Params params = {}) { return Call(Product::Ecs, action, std::move(params)); }
-    // The "<Code> <status>" of an answer, or "200" for a success.
-    static std::string Outcome(const Response& r) {
-        return r.status == 200 ? "200" : r.Code() + " " + std::to_string(r.status);
-    }
     std::vector<std::string> Ids(const Response& r, const char* wrapper, const char* item, const char* id) {
         std::vector<std::string> out;
         if (r.status != 200) return {Outcome(r)};
@@ -43,10 +22,6 @@ protected:
         for (const auto& v : doc.at(wrapper).at(item).as_array()) out.emplace_back(v.at(id).as_string());
         return out;
     }
-
-    AcwEmulator::Emulator emu;
-    Signer signer;
-    std::unique_ptr<Client> client;
 };
 
 // Every region-scoped action refuses a region the service does not know with its product's
@@ -205,6 +180,25 @@ TEST_F(EmulatorRulesTest, StateRulesAndSmallerRefusals) {
     EXPECT_EQ(eni.at("Type").as_string(), "Primary");
     EXPECT_EQ(eni.at("PrimaryIpAddress").as_string(), "172.16.1.10");
     EXPECT_EQ(eni.at("PrivateIpSets").at("PrivateIpSet").at(0).at("Primary").as_bool(), true);
+}
+
+// The database actions' refusals, and what their answers ignore: "RegionId" is
+// not a parameter of the attribute call, so another region's id is ignored.
+TEST_F(EmulatorRulesTest, DatabaseRefusalsAndTheAttributeCallsRegion) {
+    const std::pair<Params, const char*> cases[] = {
+        {{{"Action", "DescribeDBInstances"}, {"RegionId", "cn-hangzhou"}, {"Engine", "mysql"}},
+         "InvalidEngine.Malformed 400"},
+        {{{"Action", "DescribeDBInstances"}, {"RegionId", "cn-hangzhou"}, {"PageSize", "101"}}, "InvalidParameter 400"},
+        {{{"Action", "DescribeDBInstanceAttribute"}}, "MissingParameter 400"},
+        {{{"Action", "DescribeDBInstanceAttribute"}, {"DBInstanceId", "rm-none"}}, "InvalidDBInstanceId.NotFound 400"},
+    };
+    for (const auto& [params, outcome] : cases) {
+        const Params rest(params.begin() + 1, params.end());
+        EXPECT_EQ(Outcome(Call(Product::Rds, params[0].second, rest)), outcome) << params[0].second;
+    }
+    const auto answer = Call(Product::Rds, "DescribeDBInstanceAttribute",
+                             {{"DBInstanceId", "rm-acwdemo0000000001"}, {"RegionId", "cn-shanghai"}}).Json();
+    EXPECT_EQ(answer.at("Items").at("DBInstanceAttribute").at(0).at("RegionId"), "cn-hangzhou");
 }
 
 }  // namespace

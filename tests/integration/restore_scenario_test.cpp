@@ -109,25 +109,14 @@ class RestoreTest : public ServiceTest {
     });
   }
 
-  // Ids of the region's items in a collection that pass fnKeep.
+  // The sorted ids of the region's items in a collection that pass fnKeep.
   std::vector<std::string> Ids(const char* pszCollection,
                                const std::function<bool(const boost::json::object&)>& fnKeep) {
-    std::vector<std::string> vecIds;
-    const auto& sInfo = AcwEmulator::World::Collection(pszCollection);
-    Emulator().WithWorld([&](AcwEmulator::World& world) {
-      for (const auto& item : world.Items(pszCollection)) {
-        const bool bHere = Text(item, "RegionId") == REGION || Text(item, "_RegionId") == REGION;
-        if (bHere && fnKeep(item)) vecIds.push_back(Text(item, sInfo.idMember.c_str()));
-      }
+    std::vector<std::string> vecIds = ServiceTest::Ids(pszCollection, [&](const boost::json::object& item) {
+      return (Text(item, "RegionId") == REGION || Text(item, "_RegionId") == REGION) && fnKeep(item);
     });
     std::sort(vecIds.begin(), vecIds.end());
     return vecIds;
-  }
-
-  static std::string Text(const boost::json::object& item, const char* pszMember) {
-    const boost::json::value* pValue = item.if_contains(pszMember);
-    if (pValue == nullptr) return "";
-    return pValue->is_string() ? std::string(pValue->as_string()) : boost::json::serialize(*pValue);
   }
 
   // What a failed or half-done restore must never leave behind: a disk that
