@@ -1,6 +1,6 @@
 // The request record and its helpers: duplicate and case-sensitive parameter
-// order, percent-encoding, failures, copies, the database endpoint choice and
-// the time stamp. The signing steps themselves are pinned by the vectors.
+// order, failures, copies, the database endpoint choice and the time stamp.
+// The signing steps and the percent-encoding are pinned by the vectors.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -35,16 +35,6 @@ TEST(SigningRequest, PairsOfOneNameKeepTheirInsertionOrder) {
   std::string strUrl;
   ASSERT_FALSE(request.GetSignedURL("k", strUrl).IsError());
   EXPECT_EQ(strUrl.substr(0, strUrl.find("&Signature=")), "https:///?B=upper&a=second&a=first&b=2");
-}
-
-// Only the unreserved set stays; the output is replaced, not appended to.
-TEST(SigningRequest, EncodingKeepsOnlyTheUnreservedSet) {
-  SAliCloudRequest request;
-  std::string strOut = "stale";
-  ASSERT_TRUE(request.EncodeString("", strOut));
-  EXPECT_EQ(strOut, "");
-  ASSERT_TRUE(request.EncodeString("aZ09-._~ +*/%\xE2\x82\xAC", strOut));
-  EXPECT_EQ(strOut, "aZ09-._~%20%2B%2A%2F%25%E2%82%AC");
 }
 
 TEST(SigningRequest, EmptyKeyFailsWithCodeOneAndLeavesTheUrl) {
@@ -106,7 +96,7 @@ TEST(SigningRequest, DatabaseEndpointPerRegion) {
 int64_t g_nClockMicroseconds = 0;
 int64_t FixedClock() { return g_nClockMicroseconds; }
 
-// ISO UTC to the second, never rounded up; with the real clock back, the same shape.
+// ISO UTC to the second, never rounded up.
 TEST(SigningRequest, TimeStampIsIsoUtcToTheSecond) {
   CTimeStamp::SetClock(&FixedClock);
   g_nClockMicroseconds = 1609556645678901;  // 2021-01-02 03:04:05.678901 UTC
@@ -116,11 +106,6 @@ TEST(SigningRequest, TimeStampIsIsoUtcToTheSecond) {
   g_nClockMicroseconds = 1704067199999999;  // 2023-12-31 23:59:59.999999
   EXPECT_EQ(AliCloudUtils::GetTimeStamp(), "2023-12-31T23:59:59Z");
   CTimeStamp::SetClock(nullptr);
-
-  const std::string strNow = AliCloudUtils::GetTimeStamp();
-  ASSERT_EQ(strNow.size(), 20u) << strNow;
-  EXPECT_EQ(strNow[10], 'T');
-  EXPECT_EQ(strNow.back(), 'Z');
 }
 
 }  // namespace
