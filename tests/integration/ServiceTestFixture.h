@@ -63,6 +63,15 @@ class ServiceTest : public EmulatorFixture {
   CAliCloudStorage& Storage() { return *m_pStorage; }
   CAliCloudNetwork& Network() { return *m_pNetwork; }
 
+  // An error answer with that code for the next nCount requests of an action
+  // (status 0: the service's status for the code).
+  static AcwEmulator::Fault ErrorAnswer(const std::string& strAction, const std::string& strCode, int nCount = 1,
+                                        int nStatus = 0) {
+    AcwEmulator::Fault sFault = MakeFault(AcwEmulator::FaultKind::ErrorResponse, strAction, nCount, nStatus);
+    sFault.code = strCode;
+    return sFault;
+  }
+
   // Adds or replaces resources ({"EipAddresses": [...]}).
   void Seed(std::string_view strJson) { Emulator().Seed(strJson); }
 

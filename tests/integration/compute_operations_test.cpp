@@ -27,13 +27,6 @@ constexpr const char* SYSTEM_SNAPSHOT = "s-acwcompsys00000001";
 constexpr const char* DATA_SNAPSHOT_1 = "s-acwcompdata0000001";
 constexpr const char* DATA_SNAPSHOT_2 = "s-acwcompdata0000002";
 
-Fault ErrorAnswer(const std::string& strAction, const std::string& strCode, int nCount, int nStatus) {
-  Fault sFault(FaultKind::ErrorResponse, strAction, nCount);
-  sFault.status = nStatus;
-  sFault.code = strCode;
-  return sFault;
-}
-
 class ComputeTest : public ServiceTest {
  protected:
   std::string_view World() const override {

@@ -46,12 +46,6 @@ struct SVariant {
   const char* pszLastError;  // part of the last error after a false result
 };
 
-Fault Refused(const char* pszAction, const char* pszCode) {
-  Fault sFault(FaultKind::ErrorResponse, pszAction, 1);
-  sFault.code = pszCode;
-  return sFault;
-}
-
 const Fault NO_FAULT(FaultKind::ErrorResponse, "", 0);
 
 class RestoreTest : public ServiceTest {
@@ -162,12 +156,12 @@ TEST_F(RestoreTest, BackupThenRestoreLeavesExactlyTheRestoredServer) {
   const SVariant aVariants[] = {
       {"source address reused", true, false, nullptr, NO_FAULT, false, true, EEip::SOURCE, ""},
       {"source address still in use", false, false, nullptr, NO_FAULT, false, true, EEip::NEW, ""},
-      {"new address refused", false, false, nullptr, Refused("AssociateEipAddress", "TaskConflict"), false, false,
+      {"new address refused", false, false, nullptr, ErrorAnswer("AssociateEipAddress", "TaskConflict"), false, false,
        EEip::NONE, "Error code: TaskConflict"},
       {"association given up later", false, false, nullptr, NO_FAULT, true, false, EEip::NONE,
        "its status is [Available]"},
       {"no new address, public address given", false, true, nullptr,
-       Refused("AllocateEipAddress", "QuotaExceeded.Eip"), false, false, EEip::NONE,
+       ErrorAnswer("AllocateEipAddress", "QuotaExceeded.Eip"), false, false, EEip::NONE,
        "Error code: QuotaExceeded.Eip"},
       {"snapshot answer lost", true, false, "CreateSnapshot", NO_FAULT, false, true, EEip::SOURCE, ""},
       {"image answer lost", true, false, "CreateImage", NO_FAULT, false, true, EEip::SOURCE, ""},

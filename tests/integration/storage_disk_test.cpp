@@ -17,13 +17,6 @@ using DiskTest = StorageTest;
 
 constexpr long long GIB = 1024LL * 1024 * 1024;
 
-Fault ErrorAnswer(const std::string& strAction, const std::string& strCode, int nCount, int nStatus = 403) {
-  Fault sFault(FaultKind::ErrorResponse, strAction, nCount);
-  sFault.status = nStatus;
-  sFault.code = strCode;
-  return sFault;
-}
-
 TEST(DiskSizeTest, BytesRoundUpToWholeGiB) {
   CAliCloudStorage sStorage(nullptr, nullptr);
   // Beyond double precision a byte more must still cost a GiB more.
@@ -56,7 +49,7 @@ TEST_F(DiskTest, CreateDiskResendsWithOneTokenWhileTheSnapshotIsNotReadyAndMakes
   // The code in another letter case still means "not ready"; the first attempt
   // makes the disk but its answer is lost, so only the shared token keeps the
   // resends from making a second one.
-  Fault sLost = ErrorAnswer("CreateDisk", "invalidsnapshot.NOTREADY", 2);
+  Fault sLost = ErrorAnswer("CreateDisk", "invalidsnapshot.NOTREADY", 2, 403);
   sLost.executeAction = true;
   InjectFault(sLost);
 
@@ -93,7 +86,7 @@ TEST_F(DiskTest, CreateDiskWaitsForTheSnapshotWithinItsBound) {
 
   // A bound of 0 means none: the default (3600 s) allows 360 pauses, one more shows it is gone.
   SetSetting(CAliCloudStorage::SNAPSHOT_NOT_READY_MAX_WAIT_IN_SEC, 0);
-  InjectFault(ErrorAnswer("CreateDisk", "InvalidSnapshot.NotReady", 361));
+  InjectFault(ErrorAnswer("CreateDisk", "InvalidSnapshot.NotReady", 361, 403));
   ASSERT_FALSE(Storage().CreateDisk(REGION, ZONE, sDisk, READY_SNAPSHOT, "", "", 0, false, "").IsError());
   EXPECT_EQ(Sleeps().Pauses().size(), 3u + 361u);
 }
