@@ -20,36 +20,18 @@ protected:
     }
 };
 
-TEST_F(EmulatorGatewayTest, AcceptsSignedGetAndFormPostOnEveryServiceHost) {
+// Every service host, with and without a port, and a long query. (Form posts,
+// encoded values and the refused signature's string to sign are checked against
+// the official SDK by the conformance test.)
+TEST_F(EmulatorGatewayTest, AcceptsSignedRequestsOnEveryServiceHost) {
     for (const char* host : {"ecs.aliyuncs.com", "ecs.cn-hangzhou.aliyuncs.com", "ecs-cn-hangzhou.aliyuncs.com",
                              "ecs.ap-southeast-1.aliyuncs.com:443"}) {
         const Response r = Regions({}, host);
         EXPECT_EQ(r.status, 200) << host << ": " << r.error << r.body;
     }
-    // A form body is part of what is signed; values with spaces, '*' and '~' survive encoding.
-    const Response post = client->Api(signer, "rds.cn-zhangjiakou.aliyuncs.com", kRds,
-                                      {{"Action", "DescribeRegions"}, {"OwnerAccount", "a b*c~d/é"}}, "POST");
-    EXPECT_EQ(post.status, 200) << post.body;
     // A long query (a UserData-sized value, over 40 KB once encoded) fits in one GET.
     const Response longQuery = Regions({{"OwnerAccount", std::string(20000, '+') + std::string(20000, 'A')}});
     EXPECT_EQ(longQuery.status, 200) << longQuery.error;
-}
-
-TEST_F(EmulatorGatewayTest, RefusesWrongSignatureWithItsOwnStringToSign) {
-    signer.secret = "not-the-secret";
-    const Response r = Regions({{"AcceptLanguage", "en-US"}});
-    ASSERT_EQ(r.status, 400);
-    const auto doc = r.Json();
-    EXPECT_EQ(doc.at("Code").as_string(), "SignatureDoesNotMatch");
-    const std::string message(doc.at("Message").as_string());
-    const std::string marker = "server string to sign is:";
-    ASSERT_NE(message.find(marker), std::string::npos) << message;
-    const std::string serverStringToSign = message.substr(message.find(marker) + marker.size());
-    EXPECT_EQ(serverStringToSign.rfind("GET&%2F&AcceptLanguage%3Den-US%26AccessKeyId%3Dacw-demo-key%26", 0), 0u)
-        << serverStringToSign;
-    EXPECT_NE(serverStringToSign.find("Timestamp%3D" + Encode(Encode(UtcText(signer.now)))), std::string::npos);
-    EXPECT_TRUE(doc.contains("RequestId") && doc.contains("Recommend"));
-    EXPECT_EQ(doc.at("HostId").as_string(), "ecs.aliyuncs.com");
 }
 
 TEST_F(EmulatorGatewayTest, RequestErrorsCarryTheServiceCodesAndStatuses) {
