@@ -10,7 +10,6 @@
 
 #include "AliCloudWrapper/CAliCloudConnectionBase.h"
 #include "AliCloudWrapper/CAliCloudStorage.h"
-#include "TestSupport.h"
 #include "host/SettingsTable.h"
 
 namespace AliCloudWrapper {
@@ -49,10 +48,6 @@ TEST(SettingsTableTest, ReadmeAndCodeNameExactlyTheTableKeys) {
         std::string(CAliCloudStorage::DISK_INITIALIZING_MAX_WAIT_IN_SEC)}) {
     EXPECT_NE(FindSetting(strKey), nullptr) << strKey;
   }
-  // A number setting reads as its default until it is set.
-  EXPECT_EQ(ReadNumberSetting("nAliCloudThrottlingMaxWaitInSec"), 60u);
-  ScopedSetting sSet("nAliCloudThrottlingMaxWaitInSec", uint64_t{5});
-  EXPECT_EQ(ReadNumberSetting("nAliCloudThrottlingMaxWaitInSec"), 5u);
 }
 
 }  // namespace
