@@ -14,11 +14,17 @@ json::object Instance(const std::string& id, const std::string& zone, const std:
     return json::object{{"InstanceId", id}, {"RegionId", "cn-hangzhou"}, {"ZoneId", zone}, {"Status", status}};
 }
 
-class EmulatorListingIndexTest : public ::testing::Test {
+// A world of its own: one region, four running instances in one zone and a stopped one in another.
+class EmulatorListingIndexTest : public WireTest {
 protected:
+    EmulatorListingIndexTest() : WireTest(NoDemoWorld()) {}
+    static AcwEmulator::Options NoDemoWorld() {
+        AcwEmulator::Options options;
+        options.seedDefaultWorld = false;
+        return options;
+    }
     void SetUp() override {
-        emu.Start();
-        client = std::make_unique<Client>(emu.HttpsPort(), emu.CaPem());
+        WireTest::SetUp();
         emu.WithWorld([](AcwEmulator::World& world) {
             world.Put("Regions", json::object{{"RegionId", "cn-hangzhou"}});
             for (const char* id : {"i-1", "i-2", "i-3", "i-4"}) world.Put("Instances", Instance(id, "cn-hangzhou-h"));
@@ -27,24 +33,14 @@ protected:
     }
     // The ids of one listing, or the error code.
     std::string List(Params params) {
-        params.emplace_back("Action", "DescribeInstances");
         params.emplace_back("RegionId", "cn-hangzhou");
-        const Response r = client->Api(signer, "ecs.aliyuncs.com", kEcs, params);
+        const Response r = Call(AcwEmulator::Product::Ecs, "DescribeInstances", params);
         if (r.status != 200) return r.Code();
         const json::object doc = r.Json();
         std::string ids;
         for (const auto& v : doc.at("Instances").at("Instance").as_array()) ids += std::string(v.at("InstanceId").as_string()) + " ";
         return ids + "of " + std::to_string(doc.at("TotalCount").as_int64());
     }
-
-    static AcwEmulator::Options NoDemoWorld() {
-        AcwEmulator::Options options;
-        options.seedDefaultWorld = false;
-        return options;
-    }
-    AcwEmulator::Emulator emu{NoDemoWorld()};
-    Signer signer;
-    std::unique_ptr<Client> client;
 };
 
 TEST_F(EmulatorListingIndexTest, PagesFollowEveryChangeOfTheInstances) {

@@ -226,6 +226,7 @@ constexpr const char* kRds = "2014-08-15";
 // emulator's own tests.
 class WireTest : public ::testing::Test {
 protected:
+    explicit WireTest(AcwEmulator::Options options = {}) : emu(std::move(options)) {}
     void SetUp() override {
         emu.Start();
         client = std::make_unique<Client>(emu.HttpsPort(), emu.CaPem());
