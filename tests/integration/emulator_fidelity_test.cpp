@@ -1,7 +1,8 @@
 // The emulator's answers against the service's documented answers: each fixture in
 // tests/data/fidelity (see the README there) names a request and the documented shape of its
 // answer; the emulator's answer must have every member of that shape with the same JSON kind
-// and no member the shape lacks. Every action the emulator serves needs a fixture.
+// and no member the shape lacks. Every action the emulator serves needs a fixture. Numbers
+// print in plain decimal, as the service's do.
 #include "emulator_test_client.h"
 
 #include <filesystem>
@@ -132,6 +133,15 @@ TEST(EmulatorFidelityCompareTest, FindsEachKindOfDifference) {
     out.clear();
     Compare(shape, answer, "", {"F"}, out);
     EXPECT_EQ(out.size(), 2u);
+}
+
+// Answers print floats in plain decimal as the service does, never in exponent form.
+TEST(EmulatorJsonTextTest, FloatsPrintInPlainDecimal) {
+    const std::pair<double, const char*> cases[] = {
+        {0.0, "0"}, {16.0, "16"}, {0.5, "0.5"}, {0.98, "0.98"}, {1e21, "1000000000000000000000"},
+        {0.000001, "0.000001"}, {-2.25, "-2.25"}};
+    for (const auto& [number, text] : cases) EXPECT_EQ(AcwEmulator::ToJsonText(json::value(number)), text) << number;
+    EXPECT_EQ(AcwEmulator::ToJsonText(json::parse(R"({"a":[1,true,null,"x\"y"],"b":{}})")), R"({"a":[1,true,null,"x\"y"],"b":{}})");
 }
 
 }  // namespace
