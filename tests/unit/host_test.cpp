@@ -8,9 +8,9 @@
 
 #include "AliCloudWrapper/CZeError.h"
 #include "TestSupport.h"
+#include "host/CTimeStamp.h"
 #include "host/FXString.h"
 #include "host/FXThread.h"
-#include "host/CTimeStamp.h"
 #include "host/TkcHash.h"
 
 namespace AliCloudWrapper {

@@ -8,15 +8,15 @@
 
 #include <cstdio>
 #include <fstream>
-#include <string>
 #include <regex>
 #include <set>
 #include <sstream>
+#include <string>
 
-#include "AliCloudWrapper/TKPlatformInfo.h"
-#include "TestSupport.h"
 #include "AliCloudWrapper/CAliCloudConnectionBase.h"
 #include "AliCloudWrapper/CAliCloudStorage.h"
+#include "AliCloudWrapper/TKPlatformInfo.h"
+#include "TestSupport.h"
 #include "host/SettingsTable.h"
 
 namespace AliCloudWrapper {

@@ -3,18 +3,18 @@
 // checks, and the paged listing driven by canned pages.
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <string>
 #include <vector>
-#include <deque>
 
-#include "AliCloudWrapper/CZeError.h"
-#include "TestSupport.h"
+#include "AliCloudWrapper/CAliCloudECSConnection.h"
 #include "AliCloudWrapper/CAliCloudParser.h"
+#include "AliCloudWrapper/CZeError.h"
+#include "AliCloudWrapper/ComputeRecords.h"
 #include "AliCloudWrapper/StorageNetworkRecords.h"
+#include "TestSupport.h"
 #include "transport/DescribeOneById.h"
 #include "transport/RetryExecutor.h"
-#include "AliCloudWrapper/CAliCloudECSConnection.h"
-#include "AliCloudWrapper/ComputeRecords.h"
 
 namespace AliCloudWrapper {
 namespace {
