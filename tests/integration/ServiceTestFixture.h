@@ -33,12 +33,14 @@ class ServiceTest : public EmulatorFixture {
  protected:
   // The resources the suite starts with (emulator seed JSON).
   virtual std::string_view World() const = 0;
+  // False for a suite that checks which regional host each request goes to.
+  virtual bool GlobalHostOnly() const { return true; }
 
   void SetUp() override {
     EmulatorFixture::SetUp();
     // Every compute request goes to the global host, so the journals hold only
     // the actions under test (no DescribeRegions for the endpoint map).
-    SetSetting("AliCloudRegionEndpoint", "ecs.aliyuncs.com");
+    if (GlobalHostOnly()) SetSetting("AliCloudRegionEndpoint", "ecs.aliyuncs.com");
     Emulator().Seed(World());
     m_pECSConnection = std::make_unique<CAliCloudECSConnection>();
     m_pVPCConnection = std::make_unique<CAliCloudVPCConnection>();

@@ -19,13 +19,8 @@
 #include "AliCloudWrapper/AliCloudConstants.h"
 #include "AliCloudWrapper/CAliCloudComputeOperations.h"
 #include "AliCloudWrapper/CAliCloudComputeQueries.h"
-#include "AliCloudWrapper/CAliCloudECSConnection.h"
-#include "AliCloudWrapper/CAliCloudNetwork.h"
 #include "AliCloudWrapper/CAliCloudParser.h"
-#include "AliCloudWrapper/CAliCloudStorage.h"
-#include "AliCloudWrapper/CAliCloudVPCConnection.h"
 #include "AliCloudWrapper/ComputeRecords.h"
-#include "EmulatorFixture.h"
 #include "ServiceTestFixture.h"
 
 namespace AliCloudWrapper {
@@ -40,20 +35,23 @@ constexpr const char* ARM_INSTANCE = "i-acwinv000000000001";
 constexpr const char* DEPRECATED_IMAGE_INSTANCE = "i-acwinv000000000002";
 constexpr const char* DELETED_IMAGE_INSTANCE = "i-acwinv000000000003";
 
-class ComputeInventory : public EmulatorFixture {
+// The demo world as it is, on the regional hosts.
+class ComputeInventory : public ServiceTest {
  protected:
+  std::string_view World() const override { return "{}"; }
+  bool GlobalHostOnly() const override { return false; }
   void SetUp() override {
-    EmulatorFixture::SetUp();
-    for (CAliCloudConnectionBase* pConnection : {static_cast<CAliCloudConnectionBase*>(&m_sECS),
-                                                 static_cast<CAliCloudConnectionBase*>(&m_sVPC)}) {
-      pConnection->SetAccessKeyId(KEY_ID);
-      pConnection->SetAccessKeySecret(KEY_SECRET);
-    }
+    ServiceTest::SetUp();
     m_pQueries = NewQueries();
+  }
+  void TearDown() override {
+    m_pQueries.reset();
+    ServiceTest::TearDown();
   }
 
   std::unique_ptr<CAliCloudComputeQueries> NewQueries() {
-    return std::make_unique<CAliCloudComputeQueries>(&m_sECS, &m_sParser, &m_sStorage, &m_sNetwork);
+    return std::make_unique<CAliCloudComputeQueries>(m_pECSConnection.get(), &m_sParser, m_pStorage.get(),
+                                                     m_pNetwork.get());
   }
   CAliCloudComputeQueries& Q() { return *m_pQueries; }
 
@@ -77,16 +75,11 @@ class ComputeInventory : public EmulatorFixture {
     InjectFault(FaultKind::ErrorResponse, strAction, nCount, 503);
   }
 
-  CAliCloudECSConnection m_sECS;
-  CAliCloudVPCConnection m_sVPC;
-  CAliCloudParser m_sParser;
-  CAliCloudStorage m_sStorage{&m_sECS, &m_sParser};
-  CAliCloudNetwork m_sNetwork{&m_sECS, &m_sVPC, &m_sParser};
   std::unique_ptr<CAliCloudComputeQueries> m_pQueries;
 };
 
 template <typename T, typename F>
-std::vector<std::string> Ids(const std::vector<T>& vec, F field) {
+std::vector<std::string> IdsOf(const std::vector<T>& vec, F field) {
   std::vector<std::string> out;
   for (const T& item : vec) out.push_back(item.*field);
   return out;
@@ -103,14 +96,14 @@ TEST_F(ComputeInventory, TheRegionListIsFetchedOncePerObjectAndOnlyOnSuccess) {
   ASSERT_TRUE(Q().GetRegionInfoList(vecRegions, 0, 0).IsError());
   ASSERT_FALSE(Q().GetRegionInfoList(vecRegions, 0, 0).IsError()) << Log().Dump();
   const std::vector<std::string> vecExpected = {"cn-hangzhou", "cn-shanghai", "ap-southeast-1", "cn-zhangjiakou"};
-  EXPECT_EQ(Ids(vecRegions, &SDCInfoLib::strRegionId), vecExpected);
+  EXPECT_EQ(IdsOf(vecRegions, &SDCInfoLib::strRegionId), vecExpected);
   EXPECT_EQ(vecRegions[0].strLocalName, "China (Hangzhou)");
 
   std::vector<SHostInfoLib> vecZones;
   vecRegions.resize(5);
   ASSERT_FALSE(Q().GetRegionInfoList(vecRegions, 0, 0).IsError());
   ASSERT_FALSE(Q().GetZoneInfoList(vecZones, 0, 0).IsError());
-  EXPECT_EQ(Ids(vecRegions, &SDCInfoLib::strRegionId), vecExpected);
+  EXPECT_EQ(IdsOf(vecRegions, &SDCInfoLib::strRegionId), vecExpected);
   EXPECT_EQ(vecZones.size(), 10u);
   EXPECT_EQ(InventoryRegionListings(), 3u);  // two failed, one served everything after
 
@@ -188,7 +181,7 @@ TEST_F(ComputeInventory, TheRegionWalkGoesOnPastAFailureAndTheZoneWalkStops) {
   ASSERT_FALSE(Q().GetZoneInfoList(vecZones, VM_PROP_HOST_VM_LIST, 0).IsError());
   ASSERT_EQ(vecZones.size(), 10u);
   EXPECT_EQ(vecZones[0].vecVMs.size(), 1u);                              // cn-hangzhou-h
-  EXPECT_EQ(Ids(vecZones[4].vecVMs, &SVMInfoLib::strInstanceId),      // cn-shanghai-f
+  EXPECT_EQ(IdsOf(vecZones[4].vecVMs, &SVMInfoLib::strInstanceId),      // cn-shanghai-f
             std::vector<std::string>{ARM_INSTANCE});
   for (const SHostInfoLib& sZone : vecZones) EXPECT_FALSE(sZone.strRegionId.empty()) << sZone.strZoneId;
 }
@@ -204,7 +197,7 @@ TEST_F(ComputeInventory, TheRegionOfAZoneIsFoundInAnyLetterCase) {
   SHostInfoLib sExact;
   ASSERT_FALSE(Q().GetZoneInfoForZone("cn-shanghai-f", VM_PROP_HOST_VM_LIST, 0, sExact, "").IsError());
   EXPECT_EQ(JournalOf("DescribeZones").size(), 4u);
-  EXPECT_EQ(Ids(sExact.vecVMs, &SVMInfoLib::strInstanceId), std::vector<std::string>{ARM_INSTANCE});
+  EXPECT_EQ(IdsOf(sExact.vecVMs, &SVMInfoLib::strInstanceId), std::vector<std::string>{ARM_INSTANCE});
 
   SHostInfoLib sNowhere;
   const CZeError eResult = Q().GetZoneInfoForZone("xx-nowhere-a", VM_PROP_HOST_VM_LIST, 0, sNowhere, "");
@@ -238,7 +231,7 @@ TEST_F(ComputeInventory, ANetworkFailureOfOneVpcLeavesTheOtherFilled) {
     EXPECT_EQ(eResult.GetErrorMessage(), c.pszError);
     ASSERT_EQ(sZone.vecVPCs.size(), 2u);
     const SVPCInfoLib& sSecond = sZone.vecVPCs[1];
-    EXPECT_EQ(Ids(sSecond.vecVSwitches, &SVSwitchInfoLib::strVSwitchId),
+    EXPECT_EQ(IdsOf(sSecond.vecVSwitches, &SVSwitchInfoLib::strVSwitchId),
               std::vector<std::string>{"vsw-acwinv000000002e"});
     EXPECT_EQ(JournalOf("DescribeSecurityGroups").size(), c.nGroupListings);
     if (c.nGroupListings != 0) {
@@ -253,7 +246,7 @@ TEST_F(ComputeInventory, ANetworkFailureOfOneVpcLeavesTheOtherFilled) {
 TEST_F(ComputeInventory, InstanceTypesOfAZoneAFamilyAndTheCatalogue) {
   std::vector<SInstanceTypeInfoLib> vecTypes;
   ASSERT_FALSE(Q().GetInstanceTypesForZone(SHANGHAI, "cn-shanghai-e", vecTypes).IsError());
-  EXPECT_EQ(Ids(vecTypes, &SInstanceTypeInfoLib::strInstanceTypeId),
+  EXPECT_EQ(IdsOf(vecTypes, &SInstanceTypeInfoLib::strInstanceTypeId),
             (std::vector<std::string>{"ecs.g6.large", "ecs.t5-lc2m1.nano", "ecs.n1.tiny"}));  // xlarge sold out
   const auto vecAsked = JournalOf("DescribeAvailableResource");
   ASSERT_EQ(vecAsked.size(), 2u);
@@ -288,7 +281,7 @@ TEST_F(ComputeInventory, InstanceTypesOfAZoneAFamilyAndTheCatalogue) {
   Emulator().ClearJournal();
   vecTypes.clear();
   ASSERT_FALSE(Q().GetInstanceTypeList("ecs.g6", vecTypes).IsError());
-  EXPECT_EQ(Ids(vecTypes, &SInstanceTypeInfoLib::strInstanceTypeId),
+  EXPECT_EQ(IdsOf(vecTypes, &SInstanceTypeInfoLib::strInstanceTypeId),
             (std::vector<std::string>{"page-", "page-t1", "page-t2"}));
   const auto vecPages = JournalOf("DescribeInstanceTypes");
   ASSERT_EQ(vecPages.size(), 3u);
@@ -308,7 +301,7 @@ TEST_F(ComputeInventory, TheVMCacheFollowsTheLastRefresh) {
                                            DELETED_IMAGE_INSTANCE};
   ASSERT_FALSE(Q().RefreshVMInfoCache().IsError());
   Q().GetVMInfoCache(vecCached);
-  EXPECT_EQ(Ids(vecCached, &SVMInfoLib::strInstanceId), vecAll);
+  EXPECT_EQ(IdsOf(vecCached, &SVMInfoLib::strInstanceId), vecAll);
 
   // The second region's listing fails (faults are taken in the order given: the
   // first, an empty delay, lets cn-hangzhou through): the first region stays.
@@ -317,10 +310,10 @@ TEST_F(ComputeInventory, TheVMCacheFollowsTheLastRefresh) {
   FailNext("DescribeInstances");
   ASSERT_TRUE(Q().RefreshVMInfoCache().IsError());
   Q().GetVMInfoCache(vecCached);
-  EXPECT_EQ(Ids(vecCached, &SVMInfoLib::strInstanceId), std::vector<std::string>{vecAll[0]});
+  EXPECT_EQ(IdsOf(vecCached, &SVMInfoLib::strInstanceId), std::vector<std::string>{vecAll[0]});
   ASSERT_FALSE(Q().RefreshVMInfoCache().IsError());
   Q().GetVMInfoCache(vecCached);
-  EXPECT_EQ(Ids(vecCached, &SVMInfoLib::strInstanceId), vecAll);
+  EXPECT_EQ(IdsOf(vecCached, &SVMInfoLib::strInstanceId), vecAll);
   EXPECT_EQ(InventoryRegionListings(), 1u);
 }
 
@@ -406,7 +399,7 @@ TEST_F(ComputeInventory, AnInstanceAndItsConfigurationDocument) {
 
   std::vector<SVMInfoLib> vecNamed(3);
   ASSERT_FALSE(Q().GetVMInfoListForRegion(SHANGHAI, vecNamed, "legacy-*").IsError());
-  EXPECT_EQ(Ids(vecNamed, &SVMInfoLib::strInstanceId), std::vector<std::string>{DEPRECATED_IMAGE_INSTANCE});
+  EXPECT_EQ(IdsOf(vecNamed, &SVMInfoLib::strInstanceId), std::vector<std::string>{DEPRECATED_IMAGE_INSTANCE});
   EXPECT_EQ(Param(JournalOf("DescribeInstances").back(), "InstanceName"), "legacy-*");
 }
 
