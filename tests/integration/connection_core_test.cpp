@@ -208,15 +208,6 @@ TEST_F(ConnectionCoreTest, CallersRequestIsKeptWithRetryAndConsumedWithout) {
   EXPECT_EQ(sConsumed.vecParameters.back().first, "Signature");
 }
 
-TEST_F(ConnectionCoreTest, RefusedSignatureReadsSignatureDoesNotMatch) {
-  CTestConnection sWrong(KEY_ID, "not-the-secret");
-  const CZeError sError = Execute(true, &sWrong);
-  EXPECT_EQ(Text(sError), "Error code: SignatureDoesNotMatch");
-  EXPECT_EQ(Journal().size(), 1u);
-  EXPECT_GE(sError.GetTrace().size(), 3u) << "each layer the error passed through is on its trace";
-  EXPECT_FALSE(Log().Contains("not-the-secret"));
-}
-
 // The only test that waits: a server that sends nothing is abandoned after the
 // low-speed time-out instead of holding the caller for ever.
 TEST_F(ConnectionCoreTest, StalledServerIsAbandonedWithinTheLowSpeedTimeOut) {
