@@ -1,7 +1,11 @@
 // The facade against the emulator's demo world: how a failure of each
-// operation reaches the caller and the log, the status of an instance, and
-// DetachDisk with and without a region id.
+// operation reaches the caller and the log, the status of an instance,
+// DetachDisk with and without a region id, and the checks of every answer
+// against what was asked (the record asked for, a JSON object, a listing that
+// ends, endpoints in the service's domain, certificate failures final at once).
 #include <gtest/gtest.h>
+
+#include <boost/json.hpp>
 
 #include <functional>
 #include <optional>
@@ -21,6 +25,8 @@ namespace {
 constexpr const char* REGION = "cn-hangzhou";
 constexpr const char* ZONE = "cn-hangzhou-h";
 constexpr const char* INSTANCE = "i-acwemu00000000000001";
+constexpr const char* DISK = "d-acwdemo0000000001";
+constexpr const char* SNAPSHOT = "s-acwdemo0000000001";
 
 class FacadeOperations : public EmulatorFixture {
  protected:
@@ -36,6 +42,12 @@ class FacadeOperations : public EmulatorFixture {
       if (sRecord.bError && sRecord.strMessage.rfind(strLead + " Error: [", 0) == 0) return sRecord;
     }
     return std::nullopt;
+  }
+
+  // Replaces an action of the emulator with one that answers body, whatever is asked.
+  void AnswerAlways(AcwEmulator::Product eProduct, const std::string& strAction, const std::string& strBody) {
+    const boost::json::object body = boost::json::parse(strBody).as_object();
+    Emulator().RegisterAction(eProduct, strAction, [body](AcwEmulator::ActionContext&) { return body; });
   }
 
   CAliCloudWrapper m_sFacade;
@@ -203,6 +215,116 @@ TEST_F(FacadeOperations, DetachDiskFindsTheRegionOfTheInstanceWhenNoneIsGiven) {
   EXPECT_EQ(m_sFacade.GetLastError(), strError);
   EXPECT_FALSE(m_sFacade.DeleteSnapshot("s-missing"));
   EXPECT_NE(m_sFacade.GetLastError(), strError);
+}
+
+// ---- every answer is checked against what was asked
+
+// A lookup whose answer holds only some other record finds nothing.
+TEST_F(FacadeOperations, LookupsBelieveOnlyTheRecordAskedFor) {
+  AnswerAlways(AcwEmulator::Product::Ecs, "DescribeSnapshots",
+               R"({"TotalCount":1,"PageNumber":1,"PageSize":10,"Snapshots":{"Snapshot":[{"SnapshotId":"s-other","Status":"accomplished","Progress":"100%"}]}})");
+  AnswerAlways(AcwEmulator::Product::Ecs, "DescribeDisks",
+               R"({"TotalCount":1,"PageNumber":1,"PageSize":10,"Disks":{"Disk":[{"DiskId":"d-other","Status":"Available"}]}})");
+  AnswerAlways(AcwEmulator::Product::Vpc, "DescribeEipAddresses",
+               R"({"TotalCount":1,"PageNumber":1,"PageSize":10,"EipAddresses":{"EipAddress":[{"AllocationId":"eip-other","Status":"Available"}]}})");
+  bool bFlag = true;
+  EXPECT_FALSE(m_sFacade.IsSnapshotCompleted(REGION, SNAPSHOT, bFlag));
+  EXPECT_TRUE(m_sFacade.DoesSnapshotExist(REGION, SNAPSHOT, bFlag));
+  EXPECT_FALSE(bFlag);
+  SSnapshotInfoLib sSnapshot;
+  EXPECT_FALSE(m_sFacade.GetSnapshotInfo(REGION, SNAPSHOT, sSnapshot));
+  EXPECT_EQ(sSnapshot.strSnapshotId, "");
+  SDiskInfoLib sDisk;
+  EXPECT_FALSE(m_sFacade.GetDiskInfo(REGION, DISK, sDisk));
+  EXPECT_EQ(sDisk.strDiskId, "");
+  bFlag = true;
+  EXPECT_TRUE(m_sFacade.DoesDiskExist(REGION, DISK, bFlag));
+  EXPECT_FALSE(bFlag);
+  SElasticIPAddress sAddress;
+  EXPECT_FALSE(m_sFacade.GetElasticIPAddress(REGION, "eip-acwdemo0000000001", sAddress));
+}
+
+// A 2xx answer that is not a JSON object is an unreadable answer, never a
+// success, and it is not sent again (the service may have done the work).
+TEST_F(FacadeOperations, SuccessStatusWithoutAJsonObjectIsAFailure) {
+  const struct {
+    const char* pszName;
+    AcwEmulator::FaultKind eKind;
+    std::function<bool(CAliCloudWrapper&)> fnCall;
+    const char* pszAction;
+  } cases[] = {
+      {"html", AcwEmulator::FaultKind::NotJson, [](CAliCloudWrapper& f) { return f.DeleteSnapshot(SNAPSHOT); }, "DeleteSnapshot"},
+      {"empty", AcwEmulator::FaultKind::EmptyErrorBody, [](CAliCloudWrapper& f) { return f.DeleteDisk(DISK); }, "DeleteDisk"},
+      {"html", AcwEmulator::FaultKind::NotJson, [](CAliCloudWrapper& f) { return f.BindEIPToInstance("eip-acwdemo0000000001", "i-acwemu00000000000001"); }, "AssociateEipAddress"},
+      {"empty", AcwEmulator::FaultKind::EmptyErrorBody, [](CAliCloudWrapper& f) { return f.Connect(KEY_ID, KEY_SECRET); }, "DescribeRegions"},
+  };
+  for (const auto& sCase : cases) {
+    SCOPED_TRACE(std::string(sCase.pszName) + " " + sCase.pszAction);
+    Emulator().ClearJournal();
+    AcwEmulator::Fault sFault(sCase.eKind, sCase.pszAction, 1);
+    sFault.status = 200;
+    InjectFault(sFault);
+    EXPECT_FALSE(sCase.fnCall(m_sFacade));
+    EXPECT_NE(m_sFacade.GetLastError().find("unreadable"), std::string::npos) << m_sFacade.GetLastError();
+    EXPECT_EQ(JournalOf(sCase.pszAction).size(), 1u);
+  }
+}
+
+// A server that ignores "PageNumber" repeats its first page for ever; one that
+// announces an absurd total would be asked for pages for ever.
+TEST_F(FacadeOperations, EndlessListingsAreStopped) {
+  AnswerAlways(AcwEmulator::Product::Vpc, "DescribeVpcs",
+               R"({"TotalCount":5,"PageNumber":1,"PageSize":2,"Vpcs":{"Vpc":[{"VpcId":"vpc-1"},{"VpcId":"vpc-2"}]}})");
+  std::vector<SVPCInfoLib> vecVpcs;
+  EXPECT_FALSE(m_sFacade.GetVPCListInRegion(REGION, vecVpcs));
+  EXPECT_NE(m_sFacade.GetLastError().find("page [2] only repeats records already received"), std::string::npos)
+      << m_sFacade.GetLastError();
+  EXPECT_EQ(JournalOf("DescribeVpcs").size(), 2u);
+
+  // Settings are read at a connection's first request: a fresh facade sees the new bound.
+  SetSetting("nAliCloudMaxListedRecords", 1000);
+  CAliCloudWrapper sFresh;
+  ASSERT_TRUE(sFresh.Connect(KEY_ID, KEY_SECRET)) << sFresh.GetLastError();
+  AnswerAlways(AcwEmulator::Product::Vpc, "DescribeVpcs",
+               R"({"TotalCount":2000000000,"PageNumber":1,"PageSize":2,"Vpcs":{"Vpc":[{"VpcId":"vpc-1"}]}})");
+  EXPECT_FALSE(sFresh.GetVPCListInRegion(REGION, vecVpcs));
+  EXPECT_NE(sFresh.GetLastError().find("announces [2000000000] records, more than the limit of [1000] "
+                                          "(setting nAliCloudMaxListedRecords)"),
+            std::string::npos)
+      << sFresh.GetLastError();
+}
+
+// Region endpoints outside the service's domain are refused: from the service's
+// region list, and from the endpoint setting.
+TEST_F(FacadeOperations, EndpointsOutsideTheServiceDomainAreRefused) {
+  AnswerAlways(AcwEmulator::Product::Ecs, "DescribeRegions",
+               R"({"Regions":{"Region":[{"RegionId":"cn-hangzhou","RegionEndpoint":"ecs.attacker.example"},{"RegionId":"cn-shanghai","RegionEndpoint":"ecs.cn-shanghai.aliyuncs.com"}]}})");
+  CAliCloudWrapper sFacade;
+  ASSERT_TRUE(sFacade.Connect(KEY_ID, KEY_SECRET));
+  SDiskInfoLib sDisk;
+  EXPECT_TRUE(sFacade.GetDiskInfo(REGION, DISK, sDisk)) << sFacade.GetLastError();
+  EXPECT_TRUE(Log().Contains("endpoint [ecs.attacker.example] is not a host name in aliyuncs.com"));
+  for (const auto& sEntry : Journal()) EXPECT_NE(sEntry.host, "ecs.attacker.example");
+
+  Log().Clear();
+  SetSetting("AliCloudRegionEndpoint", "ecs.aliyuncs.com.attacker.example");
+  CAliCloudWrapper sConfigured;
+  ASSERT_TRUE(sConfigured.Connect(KEY_ID, KEY_SECRET));
+  EXPECT_TRUE(Log().Contains("Ignoring setting [AliCloudRegionEndpoint] = [ecs.aliyuncs.com.attacker.example]"));
+  EXPECT_EQ(Journal().back().host, "ecs.aliyuncs.com");
+}
+
+// A certificate the trusted authorities did not sign is final: one attempt,
+// no pause, and libcurl's own reason in the error text.
+TEST_F(FacadeOperations, CertificateFailuresAreNotRetried) {
+  AcwEmulator::Emulator sOther;
+  sOther.Start();
+  SetSetting("AliCloudCABundle", sOther.CaFile());
+  CAliCloudWrapper sFacade;
+  EXPECT_FALSE(sFacade.Connect(KEY_ID, KEY_SECRET));
+  EXPECT_NE(sFacade.GetLastError().find("SSL certificate problem"), std::string::npos) << sFacade.GetLastError();
+  EXPECT_TRUE(Sleeps().Pauses().empty());
+  sOther.Stop();
 }
 
 }  // namespace
