@@ -17,6 +17,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "AliCloudWrapper/CAliCloudECSConnection.h"
 #include "AliCloudWrapper/CAliCloudNetwork.h"
@@ -32,12 +33,14 @@ class ServiceTest : public EmulatorFixture {
  protected:
   // The resources the suite starts with (emulator seed JSON).
   virtual std::string_view World() const = 0;
+  // False for a suite that checks which regional host each request goes to.
+  virtual bool GlobalHostOnly() const { return true; }
 
   void SetUp() override {
     EmulatorFixture::SetUp();
     // Every compute request goes to the global host, so the journals hold only
     // the actions under test (no DescribeRegions for the endpoint map).
-    SetSetting("AliCloudRegionEndpoint", "ecs.aliyuncs.com");
+    if (GlobalHostOnly()) SetSetting("AliCloudRegionEndpoint", "ecs.aliyuncs.com");
     Emulator().Seed(World());
     m_pECSConnection = std::make_unique<CAliCloudECSConnection>();
     m_pVPCConnection = std::make_unique<CAliCloudVPCConnection>();
@@ -62,6 +65,15 @@ class ServiceTest : public EmulatorFixture {
   CAliCloudStorage& Storage() { return *m_pStorage; }
   CAliCloudNetwork& Network() { return *m_pNetwork; }
 
+  // An error answer with that code for the next nCount requests of an action
+  // (status 0: the service's status for the code).
+  static AcwEmulator::Fault ErrorAnswer(const std::string& strAction, const std::string& strCode, int nCount = 1,
+                                        int nStatus = 0) {
+    AcwEmulator::Fault sFault = MakeFault(AcwEmulator::FaultKind::ErrorResponse, strAction, nCount, nStatus);
+    sFault.code = strCode;
+    return sFault;
+  }
+
   // Adds or replaces resources ({"EipAddresses": [...]}).
   void Seed(std::string_view strJson) { Emulator().Seed(strJson); }
 
@@ -79,15 +91,33 @@ class ServiceTest : public EmulatorFixture {
   }
 
   // A member of a stored resource: a string as its text, anything else as JSON
-  // text ("" when the resource or member is absent).
+  // text ("" when the member is absent).
+  static std::string Text(const boost::json::object& item, const char* pszMember) {
+    const boost::json::value* pValue = item.if_contains(pszMember);
+    if (pValue == nullptr) return "";
+    return pValue->is_string() ? std::string(pValue->as_string()) : boost::json::serialize(*pValue);
+  }
   std::string WorldText(const char* pszCollection, const std::string& strId, const char* pszMember) {
     std::string strValue;
-    WithItem(pszCollection, strId, [&](boost::json::object& item) {
-      if (const boost::json::value* pValue = item.if_contains(pszMember)) {
-        strValue = pValue->is_string() ? std::string(pValue->as_string()) : boost::json::serialize(*pValue);
+    WithItem(pszCollection, strId, [&](boost::json::object& item) { strValue = Text(item, pszMember); });
+    return strValue;
+  }
+
+  // The ids of a collection's resources that pass fnKeep, in the world's order.
+  std::vector<std::string> Ids(const char* pszCollection,
+                               const std::function<bool(const boost::json::object&)>& fnKeep) {
+    std::vector<std::string> vecIds;
+    const std::string strIdMember = AcwEmulator::World::Collection(pszCollection).idMember;
+    Emulator().WithWorld([&](AcwEmulator::World& world) {
+      for (const auto& item : world.Items(pszCollection)) {
+        if (fnKeep(item)) vecIds.push_back(Text(item, strIdMember.c_str()));
       }
     });
-    return strValue;
+    return vecIds;
+  }
+  // Those whose member has that value.
+  std::vector<std::string> IdsWhere(const char* pszCollection, const char* pszMember, const std::string& strValue) {
+    return Ids(pszCollection, [&](const boost::json::object& item) { return Text(item, pszMember) == strValue; });
   }
 
   // The named parameters of a request as "name=value", or "name" alone when it

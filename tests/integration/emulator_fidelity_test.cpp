@@ -1,13 +1,9 @@
 // The emulator's answers against the service's documented answers: each fixture in
 // tests/data/fidelity (see the README there) names a request and the documented shape of its
 // answer; the emulator's answer must have every member of that shape with the same JSON kind
-// and no member the shape lacks. Every action the emulator serves needs a fixture.
+// and no member the shape lacks. Every action the emulator serves needs a fixture. Numbers
+// print in plain decimal, as the service's do.
 #include "emulator_test_client.h"
-
-#include <acw_emulator/Actions.h>
-#include <acw_emulator/Emulator.h>
-
-#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
@@ -87,16 +83,7 @@ void Compare(const json::value& shape, const json::value& answer, const std::str
     }
 }
 
-class EmulatorFidelityTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        emu.Start();
-        client = std::make_unique<Client>(emu.HttpsPort(), emu.CaPem());
-    }
-    AcwEmulator::Emulator emu;
-    Signer signer;
-    std::unique_ptr<Client> client;
-};
+using EmulatorFidelityTest = WireTest;
 
 TEST_F(EmulatorFidelityTest, AnswersHaveTheDocumentedMembersAndKinds) {
     const std::map<std::string, std::pair<const char*, const char*>> hosts = {
@@ -146,6 +133,15 @@ TEST(EmulatorFidelityCompareTest, FindsEachKindOfDifference) {
     out.clear();
     Compare(shape, answer, "", {"F"}, out);
     EXPECT_EQ(out.size(), 2u);
+}
+
+// Answers print floats in plain decimal as the service does, never in exponent form.
+TEST(EmulatorJsonTextTest, FloatsPrintInPlainDecimal) {
+    const std::pair<double, const char*> cases[] = {
+        {0.0, "0"}, {16.0, "16"}, {0.5, "0.5"}, {0.98, "0.98"}, {1e21, "1000000000000000000000"},
+        {0.000001, "0.000001"}, {-2.25, "-2.25"}};
+    for (const auto& [number, text] : cases) EXPECT_EQ(AcwEmulator::ToJsonText(json::value(number)), text) << number;
+    EXPECT_EQ(AcwEmulator::ToJsonText(json::parse(R"({"a":[1,true,null,"x\"y"],"b":{}})")), R"({"a":[1,true,null,"x\"y"],"b":{}})");
 }
 
 }  // namespace

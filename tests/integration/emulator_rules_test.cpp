@@ -1,11 +1,9 @@
 // The service's refusals the emulator reproduces, as a client sees them: unknown regions on
-// every region-scoped action, filters with their invalid values, and state rules.
+// every region-scoped action, filters with their invalid values, state rules, the
+// database actions' refusals, and listings that follow every change of the world.
 #include "emulator_test_client.h"
 
-#include <acw_emulator/Actions.h>
-#include <acw_emulator/Emulator.h>
-
-#include <gtest/gtest.h>
+#include <acw_emulator/World.h>
 
 #include <array>
 #include <set>
@@ -16,26 +14,9 @@ using namespace EmulatorTest;
 namespace json = boost::json;
 using AcwEmulator::Product;
 
-class EmulatorRulesTest : public ::testing::Test {
+class EmulatorRulesTest : public WireTest {
 protected:
-    void SetUp() override {
-        emu.Start();
-        client = std::make_unique<Client>(emu.HttpsPort(), emu.CaPem());
-    }
-    Response Call(Product product, const std::string& action, Params params = {}) {
-        params.emplace_back("Action", action);
-        switch (product) {
-            case Product::Vpc: return client->Api(signer, "vpc.aliyuncs.com", kVpc, params);
-            case Product::Rds: return client->Api(signer, "rds.aliyuncs.com", kRds, params);
-            case Product::Ecs: break;
-        }
-        return client->Api(signer, "ecs.aliyuncs.com", kEcs, params);
-    }
     Response Ecs(const std::string& action, Params params = {}) { return Call(Product::Ecs, action, std::move(params)); }
-    // The "<Code> <status>" of an answer, or "200" for a success.
-    static std::string Outcome(const Response& r) {
-        return r.status == 200 ? "200" : r.Code() + " " + std::to_string(r.status);
-    }
     std::vector<std::string> Ids(const Response& r, const char* wrapper, const char* item, const char* id) {
         std::vector<std::string> out;
         if (r.status != 200) return {Outcome(r)};
@@ -43,10 +24,6 @@ protected:
         for (const auto& v : doc.at(wrapper).at(item).as_array()) out.emplace_back(v.at(id).as_string());
         return out;
     }
-
-    AcwEmulator::Emulator emu;
-    Signer signer;
-    std::unique_ptr<Client> client;
 };
 
 // Every region-scoped action refuses a region the service does not know with its product's
@@ -205,6 +182,93 @@ TEST_F(EmulatorRulesTest, StateRulesAndSmallerRefusals) {
     EXPECT_EQ(eni.at("Type").as_string(), "Primary");
     EXPECT_EQ(eni.at("PrimaryIpAddress").as_string(), "172.16.1.10");
     EXPECT_EQ(eni.at("PrivateIpSets").at("PrivateIpSet").at(0).at("Primary").as_bool(), true);
+}
+
+// The database actions' refusals, and what their answers ignore: "RegionId" is
+// not a parameter of the attribute call, so another region's id is ignored.
+TEST_F(EmulatorRulesTest, DatabaseRefusalsAndTheAttributeCallsRegion) {
+    const std::pair<Params, const char*> cases[] = {
+        {{{"Action", "DescribeDBInstances"}, {"RegionId", "cn-hangzhou"}, {"Engine", "mysql"}},
+         "InvalidEngine.Malformed 400"},
+        {{{"Action", "DescribeDBInstances"}, {"RegionId", "cn-hangzhou"}, {"PageSize", "101"}}, "InvalidParameter 400"},
+        {{{"Action", "DescribeDBInstanceAttribute"}}, "MissingParameter 400"},
+        {{{"Action", "DescribeDBInstanceAttribute"}, {"DBInstanceId", "rm-none"}}, "InvalidDBInstanceId.NotFound 400"},
+    };
+    for (const auto& [params, outcome] : cases) {
+        const Params rest(params.begin() + 1, params.end());
+        EXPECT_EQ(Outcome(Call(Product::Rds, params[0].second, rest)), outcome) << params[0].second;
+    }
+    const auto answer = Call(Product::Rds, "DescribeDBInstanceAttribute",
+                             {{"DBInstanceId", "rm-acwdemo0000000001"}, {"RegionId", "cn-shanghai"}}).Json();
+    EXPECT_EQ(answer.at("Items").at("DBInstanceAttribute").at(0).at("RegionId"), "cn-hangzhou");
+}
+
+// ---- the instance listing reads its region's instances through an index: it
+// must follow every change of the world (instances put, replaced in another
+// zone, removed, or appended by a seed) and give the same pages with and
+// without further filters.
+
+json::object Instance(const std::string& id, const std::string& zone, const std::string& status = "Running") {
+    return json::object{{"InstanceId", id}, {"RegionId", "cn-hangzhou"}, {"ZoneId", zone}, {"Status", status}};
+}
+
+// A world of its own: one region, four running instances in one zone and a stopped one in another.
+class EmulatorListingIndexTest : public WireTest {
+protected:
+    EmulatorListingIndexTest() : WireTest(NoDemoWorld()) {}
+    static AcwEmulator::Options NoDemoWorld() {
+        AcwEmulator::Options options;
+        options.seedDefaultWorld = false;
+        return options;
+    }
+    void SetUp() override {
+        WireTest::SetUp();
+        emu.WithWorld([](AcwEmulator::World& world) {
+            world.Put("Regions", json::object{{"RegionId", "cn-hangzhou"}});
+            for (const char* id : {"i-1", "i-2", "i-3", "i-4"}) world.Put("Instances", Instance(id, "cn-hangzhou-h"));
+            world.Put("Instances", Instance("i-5", "cn-hangzhou-i", "Stopped"));
+        });
+    }
+    // The ids of one listing, or the error code.
+    std::string List(Params params) {
+        params.emplace_back("RegionId", "cn-hangzhou");
+        const Response r = Call(AcwEmulator::Product::Ecs, "DescribeInstances", params);
+        if (r.status != 200) return r.Code();
+        const json::object doc = r.Json();
+        std::string ids;
+        for (const auto& v : doc.at("Instances").at("Instance").as_array()) ids += std::string(v.at("InstanceId").as_string()) + " ";
+        return ids + "of " + std::to_string(doc.at("TotalCount").as_int64());
+    }
+};
+
+TEST_F(EmulatorListingIndexTest, PagesFollowEveryChangeOfTheInstances) {
+    const Params zoneH{{"ZoneId", "cn-hangzhou-h"}};
+    const Params secondPage{{"PageSize", "2"}, {"PageNumber", "2"}};
+    const Params filteredSecondPage{{"PageSize", "2"}, {"PageNumber", "2"}, {"Status", "Running"}};
+    EXPECT_EQ(List({}), "i-1 i-2 i-3 i-4 i-5 of 5");
+    EXPECT_EQ(List(zoneH), "i-1 i-2 i-3 i-4 of 4");
+    EXPECT_EQ(List({{"ZoneId", "cn-hangzhou-k"}}), "of 0");
+    EXPECT_EQ(List(secondPage), "i-3 i-4 of 5");
+    EXPECT_EQ(List(filteredSecondPage), "i-3 i-4 of 4");
+    EXPECT_EQ(List({{"MaxResults", "10"}, {"NextToken", "3"}}), "i-4 i-5 of 5");
+
+    emu.WithWorld([](AcwEmulator::World& world) {
+        EXPECT_TRUE(world.Remove("Instances", "i-2"));
+        world.Put("Instances", Instance("i-6", "cn-hangzhou-h"));
+        world.Put("Instances", Instance("i-3", "cn-hangzhou-i"));  // moves zone, keeps its place
+    });
+    EXPECT_EQ(List({}), "i-1 i-3 i-4 i-5 i-6 of 5");
+    EXPECT_EQ(List(zoneH), "i-1 i-4 i-6 of 3");
+    EXPECT_EQ(List({{"ZoneId", "cn-hangzhou-i"}}), "i-3 i-5 of 2");
+    EXPECT_EQ(List(filteredSecondPage), "i-4 i-6 of 4");
+
+    // A seed may append without Put; the listing still sees it.
+    emu.WithWorld([](AcwEmulator::World& world) { world.Items("Instances").push_back(Instance("i-7", "cn-hangzhou-h")); });
+    EXPECT_EQ(List(zoneH), "i-1 i-4 i-6 i-7 of 4");
+    emu.WithWorld([](AcwEmulator::World& world) {
+        world.Put("Instances", json::object{{"InstanceId", "i-1"}, {"RegionId", "cn-shanghai"}});
+    });
+    EXPECT_EQ(List(zoneH), "i-4 i-6 i-7 of 3");
 }
 
 }  // namespace

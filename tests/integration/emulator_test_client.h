@@ -9,6 +9,9 @@
 #include <boost/beast/http.hpp>
 #include <boost/beast/ssl.hpp>
 #include <boost/json.hpp>
+#include <gtest/gtest.h>
+#include <acw_emulator/Actions.h>
+#include <acw_emulator/Emulator.h>
 #include <openssl/evp.h>
 #include <openssl/hmac.h>
 
@@ -218,5 +221,35 @@ private:
 constexpr const char* kEcs = "2014-05-26";
 constexpr const char* kVpc = "2016-04-28";
 constexpr const char* kRds = "2014-08-15";
+
+// The emulator started on loopback and one client to it: the fixture of the
+// emulator's own tests.
+class WireTest : public ::testing::Test {
+protected:
+    explicit WireTest(AcwEmulator::Options options = {}) : emu(std::move(options)) {}
+    void SetUp() override {
+        emu.Start();
+        client = std::make_unique<Client>(emu.HttpsPort(), emu.CaPem());
+    }
+    // A signed request to the product's central host.
+    Response Call(AcwEmulator::Product product, const std::string& action, Params params = {},
+                  std::chrono::milliseconds timeout = std::chrono::seconds(5)) {
+        params.emplace_back("Action", action);
+        switch (product) {
+            case AcwEmulator::Product::Vpc: return client->Api(signer, "vpc.aliyuncs.com", kVpc, params, "GET", timeout);
+            case AcwEmulator::Product::Rds: return client->Api(signer, "rds.aliyuncs.com", kRds, params, "GET", timeout);
+            case AcwEmulator::Product::Ecs: break;
+        }
+        return client->Api(signer, "ecs.aliyuncs.com", kEcs, params, "GET", timeout);
+    }
+    // The "<Code> <status>" of an answer, or "200" for a success.
+    static std::string Outcome(const Response& r) {
+        return r.status == 200 ? "200" : r.Code() + " " + std::to_string(r.status);
+    }
+
+    AcwEmulator::Emulator emu;
+    Signer signer;
+    std::unique_ptr<Client> client;
+};
 
 }  // namespace EmulatorTest

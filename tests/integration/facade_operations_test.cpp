@@ -1,8 +1,11 @@
-// The facade's storage and networking operations against the emulator's demo
-// world: how a failure reaches the caller and the log, that a success leaves an
-// earlier failure's text, one backup-and-restore and one networking round, and
-// DetachDisk with and without a region id.
+// The facade against the emulator's demo world: how a failure of each
+// operation reaches the caller and the log, the status of an instance,
+// DetachDisk with and without a region id, and the checks of every answer
+// against what was asked (the record asked for, a JSON object, a listing that
+// ends, endpoints in the service's domain, certificate failures final at once).
 #include <gtest/gtest.h>
+
+#include <boost/json.hpp>
 
 #include <functional>
 #include <optional>
@@ -10,7 +13,9 @@
 #include <string_view>
 #include <vector>
 
+#include "AliCloudWrapper/AliCloudConstants.h"
 #include "AliCloudWrapper/CAliCloudWrapper.h"
+#include "AliCloudWrapper/ComputeRecords.h"
 #include "AliCloudWrapper/StorageNetworkRecords.h"
 #include "EmulatorFixture.h"
 
@@ -20,9 +25,8 @@ namespace {
 constexpr const char* REGION = "cn-hangzhou";
 constexpr const char* ZONE = "cn-hangzhou-h";
 constexpr const char* INSTANCE = "i-acwemu00000000000001";
-constexpr const char* SYSTEM_DISK = "d-acwdemo0000000001";
-constexpr const char* VPC = "vpc-acwdemo0000000001";
-constexpr const char* SECURITY_GROUP = "sg-acwdemo0000000001";
+constexpr const char* DISK = "d-acwdemo0000000001";
+constexpr const char* SNAPSHOT = "s-acwdemo0000000001";
 
 class FacadeOperations : public EmulatorFixture {
  protected:
@@ -40,6 +44,12 @@ class FacadeOperations : public EmulatorFixture {
     return std::nullopt;
   }
 
+  // Replaces an action of the emulator with one that answers body, whatever is asked.
+  void AnswerAlways(AcwEmulator::Product eProduct, const std::string& strAction, const std::string& strBody) {
+    const boost::json::object body = boost::json::parse(strBody).as_object();
+    Emulator().RegisterAction(eProduct, strAction, [body](AcwEmulator::ActionContext&) { return body; });
+  }
+
   CAliCloudWrapper m_sFacade;
 };
 
@@ -53,6 +63,15 @@ TEST_F(FacadeOperations, FailuresReachTheLastErrorAndTheLogWithTheirArguments) {
   SElasticIPAddress sAddress;
   std::vector<SSecurityGroupInfoLib> vecGroups;
   std::vector<SVPCInfoLib> vecVpcs;
+  std::vector<SDCInfoLib> vecRegions;
+  std::vector<SHostInfoLib> vecZones;
+  std::vector<SVMInfoLib> vecInstances;
+  std::vector<SInstanceTypeFamilyInfoLib> vecFamilies;
+  std::vector<SInstanceTypeInfoLib> vecTypes;
+  SDCInfoLib sRegion;
+  SHostInfoLib sZone;
+  SVMInfoLib sInstance;
+  SImageInfoLib sImage;
   std::string strOut;
   bool bFlag = false;
   struct SCase {
@@ -60,8 +79,39 @@ TEST_F(FacadeOperations, FailuresReachTheLastErrorAndTheLogWithTheirArguments) {
     std::function<bool()> fnCall;
     const char* pszLead;  // the message up to " Error: ["
     const char* pszEnd;   // what follows the closing "]"
+    const char* pszFaultedAction = "";  // answered with an error once; empty: the arguments alone fail
   };
   const SCase aCases[] = {
+      {"GetRegionInfoList", [&] { return f.GetRegionInfoList(vecRegions, 0, 0); }, "Failed to get region information.",
+       ".", "DescribeRegions"},
+      {"GetZoneInfoList", [&] { return f.GetZoneInfoList(vecZones, 0, 0); }, "Failed to get host information.", ".",
+       "DescribeRegions"},
+      {"GetRegionInfoForRegion",
+       [&] { return f.GetRegionInfoForRegion("xx-nowhere", VM_PROP_CLUSTER_HOST_LIST, 0, sRegion); },
+       "Failed to get Datacenter information.", "."},
+      {"GetZoneInfoForZone", [&] { return f.GetZoneInfoForZone("xx-nowhere-a", 0, 0, sZone, ""); },
+       "Failed to get Datacenter information.", "."},
+      {"GetVMInfoListForRegion", [&] { return f.GetVMInfoListForRegion("cn-shanghai", vecInstances, ""); },
+       "Failed to get vm list in region [cn-shanghai].", ".", "DescribeInstances"},
+      {"GetInstanceTypeFamiliesForRegion", [&] { return f.GetInstanceTypeFamiliesForRegion("xx-nowhere", vecFamilies); },
+       "Failed to get InstanceTypeFamily information.", "."},
+      {"GetInstanceTypesForRegion", [&] { return f.GetInstanceTypesForRegion("", vecTypes); },
+       "Failed to get InstanceType information.", "."},
+      {"GetInstanceTypesForZone", [&] { return f.GetInstanceTypesForZone("cn-shanghai", "", vecTypes); },
+       "Failed to get InstanceType information.", "."},
+      {"GetInstanceTypes", [&] { return f.GetInstanceTypes("", vecTypes); }, "Failed to get InstanceType information.",
+       ".", "DescribeInstanceTypes"},
+      {"GetVMInfoAndConfigFile",
+       [&] { return f.GetVMInfoAndConfigFile("i-missing", VM_PROP_VM_DISK_LIST, 0, sInstance, strOut); },
+       "GetVMInfoAndConfigFile failed for VM [i-missing].", ""},
+      {"GetVMInfoForVM", [&] { return f.GetVMInfoForVM("i-missing", sInstance, 0, 0); },
+       "GetVMInfoForVM failed for VM [i-missing].", ""},
+      {"RefreshVMInfoCache", [&] { return f.RefreshVMInfoCache(); }, "Failed to refresh vmInfo cache.", ".",
+       "DescribeInstances"},
+      {"GetImageInfoForImage", [&] { return f.GetImageInfoForImage("cn-shanghai", "m-missing", sImage); },
+       "Failed to get image info for image [m-missing].", "."},
+      {"AttachDisk", [&] { return f.AttachDisk(INSTANCE, "d-missing", bFlag, false); },
+       "Failed to attach disk [d-missing] to instance [i-acwemu00000000000001].", ""},
       {"CreateSnapshot", [&] { return f.CreateSnapshot("", sSnapshot, "n", "d"); }, "Failed to create snapshot.", "."},
       {"DeleteSnapshot", [&] { return f.DeleteSnapshot("s-missing"); },
        "DeleteSnapshot failed for snapshot [s-missing].", ""},
@@ -98,7 +148,9 @@ TEST_F(FacadeOperations, FailuresReachTheLastErrorAndTheLogWithTheirArguments) {
     SCOPED_TRACE(sCase.pszName);
     Log().Clear();
     f.ClearLastError();
+    if (*sCase.pszFaultedAction != 0) InjectFault(AcwEmulator::FaultKind::ErrorResponse, sCase.pszFaultedAction, 1, 503);
     EXPECT_FALSE(sCase.fnCall());
+    Emulator().ClearFaults();
     const std::string strLastError = f.GetLastError();
     EXPECT_FALSE(strLastError.empty());
     EXPECT_EQ(strLastError.find("(at "), std::string::npos) << strLastError;
@@ -112,85 +164,22 @@ TEST_F(FacadeOperations, FailuresReachTheLastErrorAndTheLogWithTheirArguments) {
     EXPECT_NE(strMessage.find("Error: [Error ["), std::string::npos) << strMessage;
     EXPECT_NE(strMessage.find(strLastError), std::string::npos) << strMessage;
   }
-}
 
-// Backup and restore of the demo instance's disk: snapshot, wait, a disk from
-// the snapshot, and the clean-up, with the existence checks on both sides.
-TEST_F(FacadeOperations, SnapshotAndDiskRoundTrip) {
-  SSnapshotInfoLib sSnapshot;
-  ASSERT_TRUE(m_sFacade.CreateSnapshot(SYSTEM_DISK, sSnapshot, "backup-1", "nightly")) << m_sFacade.GetLastError();
-  EXPECT_EQ(sSnapshot.strSourceDiskId, SYSTEM_DISK);
-  const std::string strSnapshotId = sSnapshot.strSnapshotId;
-  ASSERT_FALSE(strSnapshotId.empty());
-  bool bCompleted = false;
-  for (int nPoll = 0; nPoll < 10 && !bCompleted; ++nPoll) {
-    ASSERT_TRUE(m_sFacade.IsSnapshotCompleted(REGION, strSnapshotId, bCompleted));
-  }
-  ASSERT_TRUE(bCompleted);
-  ASSERT_TRUE(m_sFacade.GetSnapshotInfo(REGION, strSnapshotId, sSnapshot));
-  EXPECT_EQ(sSnapshot.nProgress, 100);
-  EXPECT_EQ(sSnapshot.strSnapshotName, "backup-1");
-
-  SDiskInfoLib sDisk;
-  ASSERT_TRUE(m_sFacade.CreateDisk(REGION, ZONE, sDisk, strSnapshotId, "restored", "cloud_essd", 0, false, "b-1"))
-      << m_sFacade.GetLastError();
-  const std::string strDiskId = sDisk.strDiskId;
-  ASSERT_FALSE(strDiskId.empty());
-  ASSERT_TRUE(m_sFacade.GetDiskInfo(REGION, strDiskId, sDisk));
-  EXPECT_EQ(sDisk.strZoneId, ZONE);
-  EXPECT_EQ(sDisk.nSize, 40);  // the size of the snapshot's source disk
-
-  bool bExists = false;
-  ASSERT_TRUE(m_sFacade.DoesDiskExist(REGION, strDiskId, bExists));
-  EXPECT_TRUE(bExists);
-  ASSERT_TRUE(m_sFacade.DeleteDisk(strDiskId)) << m_sFacade.GetLastError();
-  ASSERT_TRUE(m_sFacade.DoesDiskExist(REGION, strDiskId, bExists));
-  EXPECT_FALSE(bExists);
-  ASSERT_TRUE(m_sFacade.DeleteSnapshot(strSnapshotId)) << m_sFacade.GetLastError();
-  bExists = true;
-  ASSERT_TRUE(m_sFacade.DoesSnapshotExist(REGION, strSnapshotId, bExists));
-  EXPECT_FALSE(bExists);
-  EXPECT_EQ(m_sFacade.GetLastError(), "");
-}
-
-// The networking round of a restore: the region's VPCs and groups (not
-// narrowed to a VPC), a new group, a new elastic IP bound to the instance, and
-// a public address, which needs outbound bandwidth the demo instance lacks.
-TEST_F(FacadeOperations, NetworkingRoundTrip) {
-  std::vector<SVPCInfoLib> vecVpcs;
-  ASSERT_TRUE(m_sFacade.GetVPCListInRegion(REGION, vecVpcs)) << m_sFacade.GetLastError();
-  ASSERT_EQ(vecVpcs.size(), 1u);
-  EXPECT_EQ(vecVpcs[0].strVpcId, VPC);
-
-  std::string strGroupId;
-  ASSERT_TRUE(m_sFacade.CreateSecurityGroup(REGION, VPC, strGroupId, "restored-sg", "")) << m_sFacade.GetLastError();
-  std::vector<SSecurityGroupInfoLib> vecGroups;
-  ASSERT_TRUE(m_sFacade.GetSecurityGroupList(REGION, vecGroups)) << m_sFacade.GetLastError();
-  size_t nFound = 0;
-  for (const auto& sGroup : vecGroups) {
-    nFound += sGroup.strSecurityGroupId == SECURITY_GROUP || sGroup.strSecurityGroupId == strGroupId;
-  }
-  EXPECT_EQ(nFound, 2u);  // the demo world's group and the new one
-  for (const auto& sEntry : JournalOf("DescribeSecurityGroups")) EXPECT_FALSE(Param(sEntry, "VpcId").has_value());
-
-  std::string strAllocationId;
-  ASSERT_TRUE(m_sFacade.CreateEIPAddress(REGION, strAllocationId, "5", "PayByTraffic")) << m_sFacade.GetLastError();
-  ASSERT_TRUE(m_sFacade.BindEIPToInstance(strAllocationId, INSTANCE)) << m_sFacade.GetLastError();
-  SElasticIPAddress sAddress;
-  ASSERT_TRUE(m_sFacade.GetElasticIPAddress(REGION, strAllocationId, sAddress)) << m_sFacade.GetLastError();
-  EXPECT_EQ(sAddress.strAllocationId, strAllocationId);
-  EXPECT_FALSE(sAddress.strIpAddress.empty());
-  EXPECT_EQ(sAddress.strBandwidth, "5");
-
-  Emulator().Seed(std::string_view(R"({"Instances": [{"InstanceId": "i-acwfacade000000001",
-      "RegionId": "cn-hangzhou", "ZoneId": "cn-hangzhou-h", "Status": "Running", "InternetMaxBandwidthOut": 5}]})"));
-  std::string strPublicIp;
-  std::string strAgain;
-  ASSERT_TRUE(m_sFacade.AssociatePublicIP("i-acwfacade000000001", strPublicIp)) << m_sFacade.GetLastError();
-  EXPECT_FALSE(strPublicIp.empty());
-  ASSERT_TRUE(m_sFacade.AssociatePublicIP("i-acwfacade000000001", strAgain));
-  EXPECT_EQ(strAgain, strPublicIp);  // asked again, the same address
-  EXPECT_EQ(m_sFacade.GetLastError(), "");
+  // The status of an unknown instance is left as it was; a known one is the service's.
+  strOut = "unchanged";
+  EXPECT_FALSE(f.GetStatusOfInstance("i-missing", strOut));
+  EXPECT_EQ(strOut, "unchanged");
+  ASSERT_TRUE(f.GetStatusOfInstance(INSTANCE, strOut));
+  EXPECT_EQ(strOut, "Running");
+  // DeleteInstance sets only the last error, with no log line of its own.
+  Log().Clear();
+  EXPECT_FALSE(f.DeleteInstance(INSTANCE));
+  EXPECT_EQ(f.GetLastError(), "Error code: IncorrectInstanceStatus");
+  EXPECT_FALSE(Log().Contains(" Error: ["));
+  // The cache cannot fail: before a successful refresh it is empty.
+  vecInstances.resize(2);
+  EXPECT_TRUE(f.GetVMInfoList(vecInstances));
+  EXPECT_TRUE(vecInstances.empty());
 }
 
 // Without a region id the instance is looked up for its region (an unknown
@@ -226,6 +215,116 @@ TEST_F(FacadeOperations, DetachDiskFindsTheRegionOfTheInstanceWhenNoneIsGiven) {
   EXPECT_EQ(m_sFacade.GetLastError(), strError);
   EXPECT_FALSE(m_sFacade.DeleteSnapshot("s-missing"));
   EXPECT_NE(m_sFacade.GetLastError(), strError);
+}
+
+// ---- every answer is checked against what was asked
+
+// A lookup whose answer holds only some other record finds nothing.
+TEST_F(FacadeOperations, LookupsBelieveOnlyTheRecordAskedFor) {
+  AnswerAlways(AcwEmulator::Product::Ecs, "DescribeSnapshots",
+               R"({"TotalCount":1,"PageNumber":1,"PageSize":10,"Snapshots":{"Snapshot":[{"SnapshotId":"s-other","Status":"accomplished","Progress":"100%"}]}})");
+  AnswerAlways(AcwEmulator::Product::Ecs, "DescribeDisks",
+               R"({"TotalCount":1,"PageNumber":1,"PageSize":10,"Disks":{"Disk":[{"DiskId":"d-other","Status":"Available"}]}})");
+  AnswerAlways(AcwEmulator::Product::Vpc, "DescribeEipAddresses",
+               R"({"TotalCount":1,"PageNumber":1,"PageSize":10,"EipAddresses":{"EipAddress":[{"AllocationId":"eip-other","Status":"Available"}]}})");
+  bool bFlag = true;
+  EXPECT_FALSE(m_sFacade.IsSnapshotCompleted(REGION, SNAPSHOT, bFlag));
+  EXPECT_TRUE(m_sFacade.DoesSnapshotExist(REGION, SNAPSHOT, bFlag));
+  EXPECT_FALSE(bFlag);
+  SSnapshotInfoLib sSnapshot;
+  EXPECT_FALSE(m_sFacade.GetSnapshotInfo(REGION, SNAPSHOT, sSnapshot));
+  EXPECT_EQ(sSnapshot.strSnapshotId, "");
+  SDiskInfoLib sDisk;
+  EXPECT_FALSE(m_sFacade.GetDiskInfo(REGION, DISK, sDisk));
+  EXPECT_EQ(sDisk.strDiskId, "");
+  bFlag = true;
+  EXPECT_TRUE(m_sFacade.DoesDiskExist(REGION, DISK, bFlag));
+  EXPECT_FALSE(bFlag);
+  SElasticIPAddress sAddress;
+  EXPECT_FALSE(m_sFacade.GetElasticIPAddress(REGION, "eip-acwdemo0000000001", sAddress));
+}
+
+// A 2xx answer that is not a JSON object is an unreadable answer, never a
+// success, and it is not sent again (the service may have done the work).
+TEST_F(FacadeOperations, SuccessStatusWithoutAJsonObjectIsAFailure) {
+  const struct {
+    const char* pszName;
+    AcwEmulator::FaultKind eKind;
+    std::function<bool(CAliCloudWrapper&)> fnCall;
+    const char* pszAction;
+  } cases[] = {
+      {"html", AcwEmulator::FaultKind::NotJson, [](CAliCloudWrapper& f) { return f.DeleteSnapshot(SNAPSHOT); }, "DeleteSnapshot"},
+      {"empty", AcwEmulator::FaultKind::EmptyErrorBody, [](CAliCloudWrapper& f) { return f.DeleteDisk(DISK); }, "DeleteDisk"},
+      {"html", AcwEmulator::FaultKind::NotJson, [](CAliCloudWrapper& f) { return f.BindEIPToInstance("eip-acwdemo0000000001", "i-acwemu00000000000001"); }, "AssociateEipAddress"},
+      {"empty", AcwEmulator::FaultKind::EmptyErrorBody, [](CAliCloudWrapper& f) { return f.Connect(KEY_ID, KEY_SECRET); }, "DescribeRegions"},
+  };
+  for (const auto& sCase : cases) {
+    SCOPED_TRACE(std::string(sCase.pszName) + " " + sCase.pszAction);
+    Emulator().ClearJournal();
+    AcwEmulator::Fault sFault(sCase.eKind, sCase.pszAction, 1);
+    sFault.status = 200;
+    InjectFault(sFault);
+    EXPECT_FALSE(sCase.fnCall(m_sFacade));
+    EXPECT_NE(m_sFacade.GetLastError().find("unreadable"), std::string::npos) << m_sFacade.GetLastError();
+    EXPECT_EQ(JournalOf(sCase.pszAction).size(), 1u);
+  }
+}
+
+// A server that ignores "PageNumber" repeats its first page for ever; one that
+// announces an absurd total would be asked for pages for ever.
+TEST_F(FacadeOperations, EndlessListingsAreStopped) {
+  AnswerAlways(AcwEmulator::Product::Vpc, "DescribeVpcs",
+               R"({"TotalCount":5,"PageNumber":1,"PageSize":2,"Vpcs":{"Vpc":[{"VpcId":"vpc-1"},{"VpcId":"vpc-2"}]}})");
+  std::vector<SVPCInfoLib> vecVpcs;
+  EXPECT_FALSE(m_sFacade.GetVPCListInRegion(REGION, vecVpcs));
+  EXPECT_NE(m_sFacade.GetLastError().find("page [2] only repeats records already received"), std::string::npos)
+      << m_sFacade.GetLastError();
+  EXPECT_EQ(JournalOf("DescribeVpcs").size(), 2u);
+
+  // Settings are read at a connection's first request: a fresh facade sees the new bound.
+  SetSetting("nAliCloudMaxListedRecords", 1000);
+  CAliCloudWrapper sFresh;
+  ASSERT_TRUE(sFresh.Connect(KEY_ID, KEY_SECRET)) << sFresh.GetLastError();
+  AnswerAlways(AcwEmulator::Product::Vpc, "DescribeVpcs",
+               R"({"TotalCount":2000000000,"PageNumber":1,"PageSize":2,"Vpcs":{"Vpc":[{"VpcId":"vpc-1"}]}})");
+  EXPECT_FALSE(sFresh.GetVPCListInRegion(REGION, vecVpcs));
+  EXPECT_NE(sFresh.GetLastError().find("announces [2000000000] records, more than the limit of [1000] "
+                                          "(setting nAliCloudMaxListedRecords)"),
+            std::string::npos)
+      << sFresh.GetLastError();
+}
+
+// Region endpoints outside the service's domain are refused: from the service's
+// region list, and from the endpoint setting.
+TEST_F(FacadeOperations, EndpointsOutsideTheServiceDomainAreRefused) {
+  AnswerAlways(AcwEmulator::Product::Ecs, "DescribeRegions",
+               R"({"Regions":{"Region":[{"RegionId":"cn-hangzhou","RegionEndpoint":"ecs.attacker.example"},{"RegionId":"cn-shanghai","RegionEndpoint":"ecs.cn-shanghai.aliyuncs.com"}]}})");
+  CAliCloudWrapper sFacade;
+  ASSERT_TRUE(sFacade.Connect(KEY_ID, KEY_SECRET));
+  SDiskInfoLib sDisk;
+  EXPECT_TRUE(sFacade.GetDiskInfo(REGION, DISK, sDisk)) << sFacade.GetLastError();
+  EXPECT_TRUE(Log().Contains("endpoint [ecs.attacker.example] is not a host name in aliyuncs.com"));
+  for (const auto& sEntry : Journal()) EXPECT_NE(sEntry.host, "ecs.attacker.example");
+
+  Log().Clear();
+  SetSetting("AliCloudRegionEndpoint", "ecs.aliyuncs.com.attacker.example");
+  CAliCloudWrapper sConfigured;
+  ASSERT_TRUE(sConfigured.Connect(KEY_ID, KEY_SECRET));
+  EXPECT_TRUE(Log().Contains("Ignoring setting [AliCloudRegionEndpoint] = [ecs.aliyuncs.com.attacker.example]"));
+  EXPECT_EQ(Journal().back().host, "ecs.aliyuncs.com");
+}
+
+// A certificate the trusted authorities did not sign is final: one attempt,
+// no pause, and libcurl's own reason in the error text.
+TEST_F(FacadeOperations, CertificateFailuresAreNotRetried) {
+  AcwEmulator::Emulator sOther;
+  sOther.Start();
+  SetSetting("AliCloudCABundle", sOther.CaFile());
+  CAliCloudWrapper sFacade;
+  EXPECT_FALSE(sFacade.Connect(KEY_ID, KEY_SECRET));
+  EXPECT_NE(sFacade.GetLastError().find("SSL certificate problem"), std::string::npos) << sFacade.GetLastError();
+  EXPECT_TRUE(Sleeps().Pauses().empty());
+  sOther.Stop();
 }
 
 }  // namespace

@@ -144,17 +144,14 @@ TEST(HostLogTest, DefaultSinkWritesFileAndStderrOnlyWhenAsked) {
 TEST(HostLogTest, SinkSeesWholeLinesFromManyThreadsAndMayLogOrThrowWithoutAHang) {
   {
     ScopedLogCapture capture(1);
-    EvLog::RegisterSecret("topsecret");
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {
       threads.emplace_back([t] {
-        for (int i = 0; i < 250; ++i) EvEvent().Debug(kContext, "thread [%d] line [%d] topsecret", t, i);
+        for (int i = 0; i < 250; ++i) EvEvent().Debug(kContext, "thread [%d] line [%d]", t, i);
       });
     }
     for (auto& thread : threads) thread.join();
-    EvLog::UnregisterSecret("topsecret");
     EXPECT_EQ(capture.Count("] line ["), 1000u);
-    EXPECT_EQ(capture.Count("topsecret"), 0u);
   }
   EvEvent log;
   int nCalls = 0;

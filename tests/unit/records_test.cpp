@@ -1,14 +1,18 @@
-// Storage, network and database record converters over documents shaped like
-// the real services' answers (DescribeDisks, DescribeSnapshots,
-// DescribeEipAddresses, DescribeVpcs, DescribeVSwitches, DescribeSecurityGroups,
-// DescribeDBInstances, DescribeDBInstanceAttribute) and over the awkward cases
-// that can really go wrong.
+// Record converters over documents shaped like the real services' answers
+// (compute: DescribeInstances, DescribeInstanceAttribute, DescribeRegions,
+// DescribeZones, DescribeInstanceTypes, DescribeImages; storage, network and
+// database: DescribeDisks, DescribeSnapshots, DescribeEipAddresses, DescribeVpcs,
+// DescribeVSwitches, DescribeSecurityGroups, DescribeDBInstances,
+// DescribeDBInstanceAttribute) and over the awkward cases that can really go
+// wrong. How a list keeps what came before a failing element is the parser's
+// own rule, tested with it.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "AliCloudWrapper/CAliCloudParser.h"
+#include "AliCloudWrapper/ComputeRecords.h"
 #include "AliCloudWrapper/StorageNetworkRecords.h"
 #include "TestSupport.h"
 
@@ -23,6 +27,149 @@ std::vector<T> ParseList(const std::string& json, const char* outer, const char*
   std::vector<T> out;
   EXPECT_TRUE(CAliCloudParser().ParseNestedList(json, outer, inner, out)) << json;
   return out;
+}
+
+// One instance as DescribeInstances sends it: members no converter reads, the
+// instance-level lock objects, and an EipAddress whose Bandwidth is a number.
+const char* const kInstance = R"({
+  "InstanceId": "i-1", "InstanceName": "backup-source", "Description": "web tier",
+  "HostName": "web-01", "ImageId": "m-1", "InstanceType": "ecs.g6.large", "RegionId": "cn-hangzhou",
+  "ZoneId": "cn-hangzhou-g", "Status": "Running", "InternetChargeType": "PayByTraffic", "Cpu": 2,
+  "InternetMaxBandwidthIn": -1, "InternetMaxBandwidthOut": 5, "SpotPriceLimit": 0.98,
+  "VpcAttributes": {"VpcId": "vpc-1", "VSwitchId": "vsw-1", "NatIpAddress": "",
+                    "PrivateIpAddress": {"IpAddress": ["172.17.166.10", "172.17.166.11"]}},
+  "SecurityGroupIds": {"SecurityGroupId": ["sg-1", "sg-2"]},
+  "EipAddress": {"AllocationId": "eip-1", "IpAddress": "47.94.45.***", "Bandwidth": 5,
+                 "InternetChargeType": "PayByTraffic", "IsSupportUnassociate": true},
+  "PublicIpAddress": {"IpAddress": ["121.40.***.***"]}, "InnerIpAddress": {"IpAddress": []},
+  "OperationLocks": {"LockReason": [{"LockReason": "security", "LockMsg": "locked"}]},
+  "Tags": {"Tag": [{"TagKey": "env", "TagValue": "prod"}]},
+  "MetadataOptions": {"HttpEndpoint": "enabled", "HttpPutResponseHopLimit": 1}
+})";
+
+std::string InstancePage(const std::string& instances) {
+  return R"({"RequestId": "R", "TotalCount": 3, "NextToken": "", "Instances": {"Instance": [)" +
+         instances + "]}}";
+}
+
+TEST(ComputeRecordsTest, RealInstanceFillsEveryField) {
+  ScopedLogCapture log(0);
+  std::vector<SVMInfoLib> vms;
+  ASSERT_TRUE(CAliCloudParser().ParseNestedList(InstancePage(kInstance), "Instances", "Instance", vms));
+  ASSERT_EQ(vms.size(), 1u);
+  const SVMInfoLib& vm = vms[0];
+  EXPECT_EQ((Texts{vm.strInstanceId, vm.strInstanceName, vm.strDescription, vm.strHostName,
+                   vm.strImageId, vm.strInstanceType, vm.strRegionId, vm.strZoneId, vm.strStatus,
+                   vm.strInternetChargeType, vm.sNetworkInfo.strVpcId, vm.sNetworkInfo.strVSwitchId}),
+            (Texts{"i-1", "backup-source", "web tier", "web-01", "m-1", "ecs.g6.large", "cn-hangzhou",
+                   "cn-hangzhou-g", "Running", "PayByTraffic", "vpc-1", "vsw-1"}));
+  EXPECT_EQ(vm.nInternetMaxBandwidthIn, -1);
+  EXPECT_EQ(vm.nInternetMaxBandwidthOut, 5);
+  EXPECT_EQ(vm.sNetworkInfo.vecPrivateIpAddresses, (Texts{"172.17.166.10", "172.17.166.11"}));
+  ASSERT_EQ(vm.vecSecurityGroups.size(), 2u);
+  EXPECT_EQ((Texts{vm.vecSecurityGroups[0].strSecurityGroupId,
+                   vm.vecSecurityGroups[1].strSecurityGroupId}), (Texts{"sg-1", "sg-2"}));
+  // The compute service sends the elastic IP's bandwidth as a number.
+  const SElasticIPAddress& eip = vm.sElasticIPAddress;
+  EXPECT_EQ((Texts{eip.strAllocationId, eip.strIpAddress, eip.strBandwidth, eip.strInternetChargeType}),
+            (Texts{"eip-1", "47.94.45.***", "5", "PayByTraffic"}));
+  EXPECT_TRUE(eip.vecLockReasons.empty());
+  EXPECT_EQ(vm.vecPublicIpAddresses, (Texts{"121.40.***.***"}));
+  EXPECT_TRUE(log.Records().empty()) << log.Dump();
+}
+
+TEST(ComputeRecordsTest, InstanceAttributeBodyReadsAdditionalInfoOrLeavesFieldsAlone) {
+  CAliCloudParser parser;
+  std::string body = kInstance;
+  body.insert(body.rfind('}'), R"(, "AdditionalInfo": {"Platform": "CentOS", "Architecture": "x86_64"})");
+  SVMInfoLib withInfo;
+  ASSERT_TRUE(parser.ParseObject(body, withInfo));
+  EXPECT_EQ((Texts{withInfo.strOSName, withInfo.strArchitecture}), (Texts{"CentOS", "x86_64"}));
+
+  ScopedLogCapture log(5);
+  SVMInfoLib withoutInfo;
+  withoutInfo.strOSName = "Ubuntu";
+  withoutInfo.strArchitecture = "arm64";
+  withoutInfo.strNewHostName = "restored-01";
+  ASSERT_TRUE(parser.ParseObject(kInstance, withoutInfo));
+  EXPECT_EQ((Texts{withoutInfo.strOSName, withoutInfo.strArchitecture, withoutInfo.strNewHostName}),
+            (Texts{"Ubuntu", "arm64", "restored-01"}));
+  ASSERT_EQ(log.Count("Did not find [AdditionalInfo] in the json."), 1u) << log.Dump();
+  for (const SLogRecord& record : log.Records()) {
+    EXPECT_FALSE(record.bError) << record.strMessage;
+    EXPECT_EQ(record.nLevel, 2);
+  }
+}
+
+TEST(ComputeRecordsTest, MissingOrOddNestedObjectsAreLoggedNotBorrowed) {
+  ScopedLogCapture log(0);
+  CAliCloudParser parser;
+  SVMInfoLib bare;
+  ASSERT_TRUE(parser.ParseObject(R"({"InstanceId": "i-bare", "Status": "Stopped"})", bare));
+  EXPECT_EQ(bare.strInstanceId, "i-bare");
+  EXPECT_TRUE(bare.sNetworkInfo.strVpcId.empty() && bare.vecSecurityGroups.empty() &&
+              bare.sElasticIPAddress.strAllocationId.empty() && bare.vecPublicIpAddresses.empty());
+  EXPECT_EQ(log.Messages(), (Texts{"\"VpcAttributes\" not found in response.",
+                                   "\"SecurityGroupIds\" not found in response.",
+                                   "\"EipAddress\" not found in response.",
+                                   "\"PublicIpAddress\" not found in response."}));
+  EXPECT_NE(log.Records()[0].strContext.find("Convert"), std::string::npos);
+
+  // "SecurityGroupIds" without its array, and a VPC attachment without private
+  // addresses: both logged, neither borrows from another member.
+  log.Clear();
+  SVMInfoLib vm;
+  ASSERT_TRUE(parser.ParseObject(R"({"InstanceId": "i-1",
+      "VpcAttributes": {"VpcId": "vpc-1", "VSwitchId": "vsw-1"}, "SecurityGroupIds": {},
+      "EipAddress": {"AllocationId": "", "IpAddress": "", "Bandwidth": ""},
+      "PublicIpAddress": {"IpAddress": ["1.2.3.4", 7, null, "5.6.7.8"]}})", vm));
+  EXPECT_EQ(vm.sNetworkInfo.strVpcId, "vpc-1");
+  EXPECT_TRUE(vm.sNetworkInfo.vecPrivateIpAddresses.empty() && vm.vecSecurityGroups.empty());
+  // Non-text public addresses are skipped, not fatal.
+  EXPECT_EQ(vm.vecPublicIpAddresses, (Texts{"1.2.3.4", "5.6.7.8"}));
+  EXPECT_EQ(log.Messages(), (Texts{"Failed to find \"PrivateIpAddress\" in response.",
+                                   "\"SecurityGroupId\" not found in response."}));
+}
+
+TEST(ComputeRecordsTest, RegionsZonesTypesFamiliesAndImages) {
+  const auto regions = ParseList<SDCInfoLib>(R"json({"Regions": {"Region": [{"RegionId": "cn-qingdao",
+      "LocalName": "华北1（青岛）", "RegionEndpoint": "ecs.cn-qingdao.aliyuncs.com", "Status": "available"}]}})json",
+                                             "Regions", "Region");
+  ASSERT_EQ(regions.size(), 1u);
+  EXPECT_EQ((Texts{regions[0].strRegionId, regions[0].strLocalName, regions[0].strRegionEndpoint}),
+            (Texts{"cn-qingdao", "华北1（青岛）", "ecs.cn-qingdao.aliyuncs.com"}));
+  EXPECT_TRUE(regions[0].vecZones.empty());
+
+  const auto zones = ParseList<SHostInfoLib>(R"({"Zones": {"Zone": [{"ZoneId": "cn-hangzhou-g",
+      "LocalName": "Zone G", "AvailableDiskCategories": {"DiskCategories": ["cloud_essd"]}}]}})",
+                                             "Zones", "Zone");
+  ASSERT_EQ(zones.size(), 1u);
+  EXPECT_EQ((Texts{zones[0].strZoneId, zones[0].strLocalName, zones[0].strRegionId /* set by the walk */}),
+            (Texts{"cn-hangzhou-g", "Zone G", ""}));
+
+  const auto types = ParseList<SInstanceTypeInfoLib>(R"({"InstanceTypes": {"InstanceType": [
+      {"InstanceTypeId": "ecs.t5-lc2m1.nano", "CpuCoreCount": 1, "MemorySize": 0.5, "GPUAmount": 0},
+      {"InstanceTypeId": "ecs.g6.large", "CpuCoreCount": 2, "MemorySize": 8}]}})",
+      "InstanceTypes", "InstanceType");
+  ASSERT_EQ(types.size(), 2u);
+  EXPECT_EQ(types[0].strInstanceTypeId, "ecs.t5-lc2m1.nano");
+  EXPECT_EQ(types[0].nCpuCoreCount, 1);
+  EXPECT_DOUBLE_EQ(types[0].dMemorySize, 0.5);  // fractions kept
+  EXPECT_DOUBLE_EQ(types[1].dMemorySize, 8.0);  // integer JSON number read as double
+
+  const auto families = ParseList<SInstanceTypeFamilyInfoLib>(
+      R"({"InstanceTypeFamilies": {"InstanceTypeFamily": [{"InstanceTypeFamilyId": "ecs.g6"}]}})",
+      "InstanceTypeFamilies", "InstanceTypeFamily");
+  ASSERT_EQ(families.size(), 1u);
+  EXPECT_EQ(families[0].strInstanceTypeFamilyId, "ecs.g6");
+
+  const auto images = ParseList<SImageInfoLib>(R"({"Images": {"Image": [{"ImageId": "m-1",
+      "ImageName": "centos_7_9_x64", "Architecture": "x86_64", "Platform": "CentOS", "Size": 40,
+      "DiskDeviceMappings": {"DiskDeviceMapping": [{"SnapshotId": "s-1", "Size": "40"}]}}]}})",
+      "Images", "Image");
+  ASSERT_EQ(images.size(), 1u);
+  EXPECT_EQ((Texts{images[0].strImageId, images[0].strImageName, images[0].strArchitecture,
+                   images[0].strOSName}), (Texts{"m-1", "centos_7_9_x64", "x86_64", "CentOS"}));
 }
 
 // One elastic IP as DescribeEipAddresses sends it, with the given OperationLocks
@@ -42,10 +189,10 @@ std::vector<SElasticIPAddress> ParseEips(const std::vector<std::string>& address
                                           list + "]}}", "EipAddresses", "EipAddress");
 }
 
-TEST(StorageNetworkRecordsTest, DisksFromARealPageAndAWronglyTypedMember) {
+TEST(StorageNetworkRecordsTest, DisksFromARealPage) {
   ScopedLogCapture log(0);
   CAliCloudParser parser;
-  std::vector<SDiskInfoLib> disks(1);  // already in the caller's vector: stays in front
+  std::vector<SDiskInfoLib> disks;
   ASSERT_TRUE(parser.ParseNestedList(R"({"TotalCount": 3, "PageNumber": 1, "Disks": {"Disk": [
       {"DiskId": "d-sys", "DiskName": "sys", "Description": "system disk", "RegionId": "cn-hangzhou",
        "ZoneId": "cn-hangzhou-g", "Type": "system", "Category": "cloud_essd", "Status": "In_use",
@@ -54,35 +201,18 @@ TEST(StorageNetworkRecordsTest, DisksFromARealPageAndAWronglyTypedMember) {
        "Attachments": {"Attachment": [{"InstanceId": "i-1", "Device": "/dev/xvda"}]}},
       {"DiskId": "d-data", "Type": "data", "Size": 32768, "Encrypted": true, "DeleteWithInstance": false},
       {"DiskId": "d-upper", "Type": "SYSTEM", "Size": -1}]}})", "Disks", "Disk", disks));
-  ASSERT_EQ(disks.size(), 4u);
-  EXPECT_TRUE(disks[0].strDiskId.empty());
-  const SDiskInfoLib& sys = disks[1];
+  ASSERT_EQ(disks.size(), 3u);
+  const SDiskInfoLib& sys = disks[0];
   EXPECT_EQ((Texts{sys.strDiskId, sys.strDiskName, sys.strRegionId, sys.strZoneId, sys.strCategory,
                    sys.strStatus, sys.strDescription /* the caller's field, never read */}),
             (Texts{"d-sys", "sys", "cn-hangzhou", "cn-hangzhou-g", "cloud_essd", "In_use", ""}));
   EXPECT_EQ(sys.nSize, 40);
   EXPECT_TRUE(sys.bIsSystemDisk && !sys.bIsEncrypted && sys.bDeleteWithInstance);
-  EXPECT_TRUE(!disks[2].bIsSystemDisk && disks[2].bIsEncrypted && !disks[2].bDeleteWithInstance);
-  EXPECT_EQ(disks[2].nSize, 32768);
-  EXPECT_TRUE(disks[3].bIsSystemDisk);  // letter case does not matter
-  EXPECT_EQ(disks[3].nSize, -1);        // widened with its sign
+  EXPECT_TRUE(!disks[1].bIsSystemDisk && disks[1].bIsEncrypted && !disks[1].bDeleteWithInstance);
+  EXPECT_EQ(disks[1].nSize, 32768);
+  EXPECT_TRUE(disks[2].bIsSystemDisk);  // letter case does not matter
+  EXPECT_EQ(disks[2].nSize, -1);        // widened with its sign
   EXPECT_TRUE(log.Records().empty()) << log.Dump();
-
-  // A wrongly typed member fails the parse; what was read before it stays.
-  SDiskInfoLib disk;
-  disk.strDescription = "kept";
-  EXPECT_FALSE(parser.ParseObject(
-      R"({"DiskId": "d-1", "Category": "cloud", "Size": {"Value": 40}})", disk));
-  EXPECT_EQ((Texts{disk.strDiskId, disk.strCategory, disk.strDescription}),
-            (Texts{"d-1", "cloud", "kept"}));
-  EXPECT_EQ(disk.nSize, 0);
-  EXPECT_EQ(log.Count("Exception parsing json ["), 1u) << log.Dump();
-  disks.clear();
-  EXPECT_FALSE(parser.ParseNestedList(
-      R"({"Disks": {"Disk": [{"DiskId": "d-ok", "Size": 20}, {"DiskId": "d-bad", "Encrypted": []}]}})",
-      "Disks", "Disk", disks));
-  ASSERT_EQ(disks.size(), 1u);
-  EXPECT_EQ(disks[0].strDiskId, "d-ok");
 }
 
 TEST(StorageNetworkRecordsTest, SnapshotProgressIsTheLeadingInteger) {
